@@ -1,0 +1,89 @@
+#include "bootstrap/engine.h"
+
+#include "bootstrap/engine_version.h"
+#include "platform/os_seam.h"
+#include "platform/system_library.h"
+#include "platform/win32_handles.h"
+#include "text/bounded_text.h"
+
+namespace kova {
+
+namespace {
+
+using GetFileVersionInfoAFn = BOOL(WINAPI*)(LPCSTR path, DWORD handle, DWORD size, LPVOID data);
+using VerQueryValueAFn = BOOL(WINAPI*)(LPCVOID block, LPCSTR sub_block, LPVOID* value,
+                                       PUINT length);
+
+constexpr DWORD kVersionBlockSize = 1024;  // bytes of version information read from msi.dll
+
+const char kInstallerKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
+
+}  // namespace
+
+bool IsInstallerEngineSufficient() {
+  char msi_path[1024];
+  UINT n = GetSystemDirectoryA(msi_path, sizeof msi_path);
+  if (n == 0 || n >= sizeof msi_path) return false;
+  if (!TextAppend(msi_path, sizeof msi_path, "\\msi.dll")) return false;
+
+  // version.dll is loaded by full path like every other run-time library.
+  SystemLibrary version("version.dll");
+  auto get_info = version.FindAs<GetFileVersionInfoAFn>("GetFileVersionInfoA");
+  auto query = version.FindAs<VerQueryValueAFn>("VerQueryValueA");
+  if (get_info == nullptr || query == nullptr) return false;
+
+  // DWORD-aligned, as the version resource walkers expect.
+  DWORD block[kVersionBlockSize / sizeof(DWORD)];
+  if (!get_info(msi_path, 0, kVersionBlockSize, block)) return false;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (!query(block, "\\", reinterpret_cast<LPVOID*>(&fixed), &length) || fixed == nullptr ||
+      length < sizeof(VS_FIXEDFILEINFO)) {
+    return false;
+  }
+  return IsEngineVersionSufficient(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
+}
+
+int GetMsiexecPath(char* buffer, DWORD size) {
+  RegKeyHolder key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInstallerKey, 0, KEY_READ, key.Receive()) !=
+      ERROR_SUCCESS) {
+    return 0;
+  }
+  DWORD bytes = size;
+  LONG status = RegQueryValueExA(key.Get(), "InstallerLocation", nullptr, nullptr,
+                                 reinterpret_cast<BYTE*>(buffer), &bytes);
+  key.Close();
+  if (status != ERROR_SUCCESS) return 0;
+  // The value's type is not examined, and registry data need not end in a NUL:
+  // only a text that ends within the buffer is a location.
+  if (TextLengthN(buffer, bytes) >= size) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  if (TextLengthN(buffer, bytes) == bytes) buffer[bytes] = '\0';
+  if (!TextAppend(buffer, size, "\\msiexec.exe")) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  return 1;
+}
+
+int32_t RunAndWait(char* command_line) {
+  DWORD exit_code = 1;
+  STARTUPINFOA startup;
+  ZeroMemory(&startup, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  ZeroMemory(&process, sizeof process);
+  if (Os().CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    GetExitCodeProcess(process.hProcess, &exit_code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
+  return static_cast<int32_t>(exit_code);
+}
+
+}  // namespace kova

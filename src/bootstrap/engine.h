@@ -1,0 +1,24 @@
+// The Windows Installer engine: its version check, its location and its run.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace kova {
+
+// True when msi.dll in the system directory is version 2.0.2600.0 or later;
+// false when it is older or its version cannot be read.
+bool IsInstallerEngineSufficient();
+
+// Fills buffer[size] with "<InstallerLocation>\msiexec.exe" and returns 1, or
+// returns 0: no key (buffer untouched), no value, a value that is not a
+// terminated text within the buffer, or no room for "\msiexec.exe" (emptied).
+int GetMsiexecPath(char* buffer, DWORD size);
+
+// Starts the engine with command_line (its first, quoted token is the engine
+// path), waits for it without a time-out and returns its exit code; 1 when the
+// process cannot be started. CreateProcessA may write into command_line.
+int32_t RunAndWait(char* command_line);
+
+}  // namespace kova

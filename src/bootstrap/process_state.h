@@ -1,0 +1,25 @@
+// The process-wide values that one step fills and later steps read. Statically
+// allocated, fixed in size, never freed.
+#pragma once
+
+#include <cstdint>
+
+#include "bootstrap/command_line.h"
+#include "bootstrap/package_path.h"
+
+namespace kova {
+
+struct ProcessState {
+  uint16_t transform_language = kBaseTransformLanguage;  // LANGID of the package transform
+  char country[3] = "YY";                 // two letters and NUL
+  int32_t reporting = 0;                   // status reporting switched on by the descriptor
+  int32_t descriptor_fetched = 1;          // cleared when the descriptor fetch fails
+  char post_status_url[256] = "";
+  char country_lookup_url[256] = "";
+  char msiexec_path[kPathSize] = "";
+  char language_tag[64] = "";
+};
+
+ProcessState& State();
+
+}  // namespace kova

@@ -1,0 +1,19 @@
+// The product's fixed names.
+#pragma once
+
+namespace kova {
+
+constexpr const char kRuntimeVersion[] = "1.6.0_07";
+constexpr const char kRuntimeBuild[] = "1.6.0_07-b06";
+constexpr const char kRuntimeShortName[] = "krt";
+constexpr const char kMakerFolder[] = "Orvo";
+constexpr const char kProductFolder[] = "Kova";
+constexpr const char kInstallMethod[] = "koff";
+
+// The package resource in the exe.
+constexpr int kPackageResourceId = 101;
+constexpr const char kPackageResourceType[] = "KOVA_INSTALLER";
+// The engine message in the string table.
+constexpr int kEngineMessageStringId = 4;
+
+}  // namespace kova

@@ -1,0 +1,21 @@
+#include "platform/os_seam.h"
+
+namespace kova {
+
+namespace {
+
+const OsSeam kRealOs = {
+    ::GetVersionExA,   ::GetUserDefaultLangID, ::GetThreadLocale, ::GetTickCount,
+    ::GetLocalTime,    ::GetCurrentProcessId,  ::LoadLibraryA,    ::GetProcAddress,
+    ::FreeLibrary,     ::CreateFileA,          ::WriteFile,       ::CloseHandle,
+    ::CreateProcessA,  ::MessageBoxA,          ::ExitProcess,     ::RegCreateKeyExA,
+};
+
+OsSeam g_os = kRealOs;
+
+}  // namespace
+
+OsSeam& Os() { return g_os; }
+const OsSeam& RealOs() { return kRealOs; }
+
+}  // namespace kova

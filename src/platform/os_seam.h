@@ -1,0 +1,47 @@
+// The OS seam: the system entry points that tests must steer are called
+// through one table of function pointers. It starts out holding the real
+// functions; the product never changes it. A test swaps one entry with
+// ScopedOsOverride (tests/platform/scoped_os_override.h), which restores it.
+#pragma once
+
+#include <windows.h>
+
+namespace kova {
+
+struct OsSeam {
+  // Version, locale, clock, identity.
+  BOOL(WINAPI* GetVersionExA)(LPOSVERSIONINFOA info);
+  LANGID(WINAPI* GetUserDefaultLangID)();
+  LCID(WINAPI* GetThreadLocale)();
+  DWORD(WINAPI* GetTickCount)();
+  void(WINAPI* GetLocalTime)(LPSYSTEMTIME time);
+  DWORD(WINAPI* GetCurrentProcessId)();
+  // Run-time library loading (always by full path: see system_library.h).
+  HMODULE(WINAPI* LoadLibraryA)(LPCSTR path);
+  FARPROC(WINAPI* GetProcAddress)(HMODULE module, LPCSTR name);
+  BOOL(WINAPI* FreeLibrary)(HMODULE module);
+  // Files.
+  HANDLE(WINAPI* CreateFileA)(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                              DWORD disposition, DWORD flags, HANDLE template_file);
+  BOOL(WINAPI* WriteFile)(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                          LPOVERLAPPED overlapped);
+  BOOL(WINAPI* CloseHandle)(HANDLE handle);
+  // Processes and the user.
+  BOOL(WINAPI* CreateProcessA)(LPCSTR application, LPSTR command_line,
+                               LPSECURITY_ATTRIBUTES process_sa, LPSECURITY_ATTRIBUTES thread_sa,
+                               BOOL inherit, DWORD flags, LPVOID environment, LPCSTR directory,
+                               LPSTARTUPINFOA startup, LPPROCESS_INFORMATION info);
+  int(WINAPI* MessageBoxA)(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
+  void(WINAPI* ExitProcess)(UINT code);
+  // Registry: only the create call, so a test can deny the right to create a key.
+  LONG(WINAPI* RegCreateKeyExA)(HKEY parent, LPCSTR sub_key, DWORD reserved, LPSTR class_name,
+                                DWORD options, REGSAM access, LPSECURITY_ATTRIBUTES sa,
+                                PHKEY result, LPDWORD disposition);
+};
+
+// The process's seam table.
+OsSeam& Os();
+// The real functions, as the table holds them at start.
+const OsSeam& RealOs();
+
+}  // namespace kova

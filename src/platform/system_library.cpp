@@ -1,0 +1,34 @@
+#include "platform/system_library.h"
+
+#include "platform/os_seam.h"
+#include "text/bounded_text.h"
+
+namespace kova {
+
+bool SystemLibraryPath(const char* name, char* path) {
+  UINT n = GetSystemDirectoryA(path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) {  // >= MAX_PATH: the size it would need
+    path[0] = '\0';
+    return false;
+  }
+  if (!TextAppend(path, MAX_PATH, "\\") || !TextAppend(path, MAX_PATH, name)) {
+    path[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
+SystemLibrary::SystemLibrary(const char* name) : module_(nullptr) {
+  char path[MAX_PATH];
+  if (SystemLibraryPath(name, path)) module_ = Os().LoadLibraryA(path);
+}
+
+SystemLibrary::~SystemLibrary() {
+  if (module_ != nullptr) Os().FreeLibrary(module_);
+}
+
+FARPROC SystemLibrary::Find(const char* export_name) const {
+  return module_ != nullptr ? Os().GetProcAddress(module_, export_name) : nullptr;
+}
+
+}  // namespace kova

@@ -1,0 +1,37 @@
+// Libraries loaded at run time are always loaded by their full path in the
+// system directory. The bootstrapper runs elevated from download folders, where
+// a bare name would let a DLL planted beside the exe load first.
+#pragma once
+
+#include <windows.h>
+
+namespace kova {
+
+// Owns one module loaded from the system directory; frees it on every way out.
+class SystemLibrary {
+ public:
+  // name is a bare file name such as "shfolder.dll". Loading fails (no module)
+  // when the system directory plus the name does not fit in MAX_PATH.
+  explicit SystemLibrary(const char* name);
+  ~SystemLibrary();
+  SystemLibrary(const SystemLibrary&) = delete;
+  SystemLibrary& operator=(const SystemLibrary&) = delete;
+
+  bool Loaded() const { return module_ != nullptr; }
+  // The named export, or null when the library or the export is missing.
+  FARPROC Find(const char* export_name) const;
+
+  // The export cast to the caller's function-pointer type.
+  template <typename Fn>
+  Fn FindAs(const char* export_name) const {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(Find(export_name)));
+  }
+
+ private:
+  HMODULE module_;
+};
+
+// Fills path[MAX_PATH] with "<system directory>\<name>"; false when it does not fit.
+bool SystemLibraryPath(const char* name, char* path);
+
+}  // namespace kova

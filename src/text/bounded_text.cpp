@@ -1,0 +1,171 @@
+#include "text/bounded_text.h"
+
+#include <cstdint>
+
+namespace kova {
+
+size_t TextLength(const char* s) {
+  size_t n = 0;
+  while (s[n] != '\0') ++n;
+  return n;
+}
+
+size_t TextLengthN(const char* s, size_t n) {
+  size_t i = 0;
+  while (i < n && s[i] != '\0') ++i;
+  return i;
+}
+
+bool TextCopyN(char* dst, size_t cap, const char* src, size_t n) {
+  if (cap == 0) return false;
+  dst[0] = '\0';
+  return TextAppendN(dst, cap, src, n);
+}
+
+bool TextCopy(char* dst, size_t cap, const char* src) {
+  return TextCopyN(dst, cap, src, static_cast<size_t>(-1));
+}
+
+bool TextAppendN(char* dst, size_t cap, const char* src, size_t n) {
+  if (cap == 0) return false;
+  size_t w = TextLengthN(dst, cap);
+  if (w == cap) {  // not terminated on entry: terminate, nothing more fits
+    dst[cap - 1] = '\0';
+    return false;
+  }
+  size_t i = 0;
+  // Byte-by-byte forward copy, so a source that is the tail of dst itself is safe.
+  while (i < n && src[i] != '\0') {
+    if (w + 1 >= cap) {
+      dst[w] = '\0';
+      return false;
+    }
+    dst[w++] = src[i++];
+  }
+  dst[w] = '\0';
+  return true;
+}
+
+bool TextAppend(char* dst, size_t cap, const char* src) {
+  return TextAppendN(dst, cap, src, static_cast<size_t>(-1));
+}
+
+namespace {
+
+// Writes digits of v in the given base (10 or 16, lower case) into out; returns count.
+size_t FormatUnsigned(uint32_t v, unsigned base, char* out) {
+  char rev[16];
+  size_t n = 0;
+  do {
+    unsigned d = v % base;
+    rev[n++] = static_cast<char>(d < 10 ? '0' + d : 'a' + (d - 10));
+    v /= base;
+  } while (v != 0);
+  for (size_t i = 0; i < n; ++i) out[i] = rev[n - 1 - i];
+  return n;
+}
+
+struct Writer {
+  char* dst;
+  size_t cap;
+  size_t w;
+  bool fit;
+
+  void Put(char c) {
+    if (w + 1 < cap) {
+      dst[w++] = c;
+    } else {
+      fit = false;
+    }
+  }
+  void PutN(const char* s, size_t n) {
+    for (size_t i = 0; i < n && s[i] != '\0'; ++i) Put(s[i]);
+  }
+};
+
+}  // namespace
+
+bool TextFormatV(char* dst, size_t cap, const char* fmt, va_list args) {
+  if (cap == 0) return false;
+  Writer out{dst, cap, 0, true};
+  for (const char* p = fmt; *p != '\0'; ++p) {
+    if (*p != '%') {
+      out.Put(*p);
+      continue;
+    }
+    char conv = p[1];
+    char digits[16];
+    switch (conv) {
+      case 's': {
+        const char* s = va_arg(args, const char*);
+        // When s is dst itself at the write position (the "%s..." from itself
+        // case), the forward copy writes each byte onto itself.
+        out.PutN(s != nullptr ? s : "", static_cast<size_t>(-1));
+        break;
+      }
+      case 'd': {
+        int32_t v = va_arg(args, int32_t);
+        uint32_t mag = v < 0 ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);
+        if (v < 0) out.Put('-');
+        out.PutN(digits, FormatUnsigned(mag, 10, digits));
+        break;
+      }
+      case 'u':
+        out.PutN(digits, FormatUnsigned(va_arg(args, uint32_t), 10, digits));
+        break;
+      case 'x':
+        out.PutN(digits, FormatUnsigned(va_arg(args, uint32_t), 16, digits));
+        break;
+      case 'c':
+        out.Put(static_cast<char>(va_arg(args, int)));
+        break;
+      case '%':
+        out.Put('%');
+        break;
+      case '\0':  // a lone '%' at the end
+        out.Put('%');
+        dst[out.w] = '\0';
+        return out.fit;
+      default:
+        out.Put('%');
+        out.Put(conv);
+        break;
+    }
+    ++p;
+  }
+  dst[out.w] = '\0';
+  return out.fit;
+}
+
+bool TextFormat(char* dst, size_t cap, const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  bool fit = TextFormatV(dst, cap, fmt, args);
+  va_end(args);
+  return fit;
+}
+
+bool TextEquals(const char* a, const char* b) {
+  while (*a != '\0' && *a == *b) {
+    ++a;
+    ++b;
+  }
+  return *a == *b;
+}
+
+bool TextStartsWith(const char* s, const char* prefix) {
+  while (*prefix != '\0') {
+    if (*s++ != *prefix++) return false;
+  }
+  return true;
+}
+
+bool TextContains(const char* haystack, const char* needle) {
+  if (*needle == '\0') return true;
+  for (const char* h = haystack; *h != '\0'; ++h) {
+    if (TextStartsWith(h, needle)) return true;
+  }
+  return false;
+}
+
+}  // namespace kova

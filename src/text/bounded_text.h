@@ -1,0 +1,32 @@
+// Bounded text: every write into a fixed char buffer goes through these.
+// Each function takes the buffer's full size in bytes (terminator included),
+// always leaves the buffer NUL-terminated when that size is non-zero, and
+// returns true only when the whole result fit. On false the buffer holds the
+// longest prefix that fits; callers that must not use a cut text check it.
+#pragma once
+
+#include <cstddef>
+#include <cstdarg>
+
+namespace kova {
+
+bool TextCopy(char* dst, size_t cap, const char* src);
+bool TextCopyN(char* dst, size_t cap, const char* src, size_t n);
+bool TextAppend(char* dst, size_t cap, const char* src);
+bool TextAppendN(char* dst, size_t cap, const char* src, size_t n);
+
+// A small printf subset, the same in both builds: %s, %d (signed 32-bit),
+// %u and %x (unsigned 32-bit), %c and %%. Anything else is copied as it stands.
+// The source of a %s may be the destination itself, as in "%s\\Orvo\\"
+// formatted from the buffer it writes to.
+bool TextFormat(char* dst, size_t cap, const char* fmt, ...);
+bool TextFormatV(char* dst, size_t cap, const char* fmt, va_list args);
+
+size_t TextLength(const char* s);
+// The bounded length: the index of the first NUL within n bytes, or n.
+size_t TextLengthN(const char* s, size_t n);
+bool TextEquals(const char* a, const char* b);           // case-sensitive
+bool TextContains(const char* haystack, const char* needle);  // case-sensitive
+bool TextStartsWith(const char* s, const char* prefix);
+
+}  // namespace kova

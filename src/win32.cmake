@@ -1,0 +1,79 @@
+# The product: one PE32 GUI exe, small, importing only system DLLs.
+enable_language(RC)
+
+set(KOVA_PRODUCT_COMPILE_OPTIONS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+    -ffunction-sections -fdata-sections)
+target_compile_options(kova_core PRIVATE ${KOVA_PRODUCT_COMPILE_OPTIONS})
+
+# The OS-facing shell: thin functions over the portable core.
+set(KOVA_WIN32_SOURCES
+  platform/os_seam.cpp
+  platform/system_library.cpp
+  bootstrap/process_state.cpp
+  bootstrap/package_extraction.cpp
+  bootstrap/engine.cpp
+  bootstrap/main_sequence.cpp
+)
+add_library(kova_win32 STATIC ${KOVA_WIN32_SOURCES})
+target_link_libraries(kova_win32 PUBLIC kova_core advapi32 shell32 user32 kernel32)
+target_compile_options(kova_win32 PRIVATE ${KOVA_WARNINGS} ${KOVA_PRODUCT_COMPILE_OPTIONS})
+target_compile_definitions(kova_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
+
+# The sample runtime package, built with wixl, unless another .msi is named.
+set(KOVA_PACKAGE_MSI "" CACHE FILEPATH "An .msi to embed instead of the sample package")
+set(KOVA_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
+if(KOVA_PACKAGE_MSI)
+  set(KOVA_PACKAGE ${KOVA_PACKAGE_MSI})
+else()
+  set(KOVA_PACKAGE ${CMAKE_BINARY_DIR}/packaging/krt-sample.msi)
+  file(GLOB KOVA_PACKAGE_FILES CONFIGURE_DEPENDS ${KOVA_PACKAGING_DIR}/files/*)
+  add_custom_command(
+    OUTPUT ${KOVA_PACKAGE}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+    COMMAND wixl -o ${KOVA_PACKAGE} ${KOVA_PACKAGING_DIR}/sample-runtime.wxs
+    DEPENDS ${KOVA_PACKAGING_DIR}/sample-runtime.wxs ${KOVA_PACKAGE_FILES}
+    COMMENT "Building the sample runtime package with wixl"
+    VERBATIM)
+endif()
+add_custom_target(kova_package DEPENDS ${KOVA_PACKAGE})
+
+# The icon is drawn by a script so no binary art is kept.
+set(KOVA_ICON ${CMAKE_BINARY_DIR}/resources/kova.ico)
+add_custom_command(
+  OUTPUT ${KOVA_ICON}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/resources
+  COMMAND python3 ${PROJECT_SOURCE_DIR}/scripts/make_icon.py ${KOVA_ICON}
+  DEPENDS ${PROJECT_SOURCE_DIR}/scripts/make_icon.py
+  VERBATIM)
+
+set(KOVA_MANIFEST ${PROJECT_SOURCE_DIR}/resources/krt.manifest)
+set(KOVA_STRINGS_RC ${PROJECT_SOURCE_DIR}/resources/strings.rc)
+
+# kova_add_bootstrapper(<target> <output name> <package file or "">)
+function(kova_add_bootstrapper target output_name package)
+  if(package)
+    set(KOVA_PACKAGE_LINE "101 KOVA_INSTALLER \"${package}\"")
+  else()
+    set(KOVA_PACKAGE_LINE "// no package resource")
+  endif()
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/resources/krt.rc.in ${rc} @ONLY)
+  set_source_files_properties(${rc} PROPERTIES
+    OBJECT_DEPENDS "${package};${KOVA_ICON};${KOVA_MANIFEST};${KOVA_STRINGS_RC}")
+  add_executable(${target} WIN32 bootstrap/winmain.cpp ${rc})
+  target_compile_options(${target} PRIVATE ${KOVA_WARNINGS} ${KOVA_PRODUCT_COMPILE_OPTIONS})
+  target_link_libraries(${target} PRIVATE kova_win32)
+  target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++ -s
+    -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
+    -Wl,-Map,${CMAKE_CURRENT_BINARY_DIR}/${output_name}.map)
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output_name}
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  add_dependencies(${target} kova_package)
+endfunction()
+
+kova_add_bootstrapper(krt_bootstrapper krt-1.6.0_07-windows-i586 ${KOVA_PACKAGE})
+# For tests: the same exe without the package resource.
+kova_add_bootstrapper(krt_nopackage krt-nopackage "")
+# For size measurements: the exe with an empty package.
+file(WRITE ${CMAKE_BINARY_DIR}/packaging/empty.msi "")
+kova_add_bootstrapper(krt_emptypackage krt-emptypackage ${CMAKE_BINARY_DIR}/packaging/empty.msi)

@@ -1,0 +1,162 @@
+// The engine check, location and run against the real registry, msi.dll and processes.
+#include "bootstrap/engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/os_seam.h"
+#include "platform/scoped_os_override.h"
+#include "platform/win32_test_support.h"
+
+namespace kova {
+namespace {
+
+const char kInstallerKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
+
+// Saves InstallerLocation (value and type) and puts it back at the end.
+class InstallerLocationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kInstallerKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key_, nullptr),
+              ERROR_SUCCESS);
+    DWORD size = sizeof saved_;
+    had_value_ = RegQueryValueExA(key_, "InstallerLocation", nullptr, &saved_type_, saved_,
+                                  &size) == ERROR_SUCCESS;
+    saved_size_ = size;
+  }
+  void TearDown() override {
+    if (had_value_) {
+      RegSetValueExA(key_, "InstallerLocation", 0, saved_type_, saved_, saved_size_);
+    } else {
+      RegDeleteValueA(key_, "InstallerLocation");
+    }
+    RegCloseKey(key_);
+  }
+  void SetLocation(DWORD type, const std::string& data) {
+    ASSERT_EQ(RegSetValueExA(key_, "InstallerLocation", 0, type,
+                             reinterpret_cast<const BYTE*>(data.data()),
+                             static_cast<DWORD>(data.size())),
+              ERROR_SUCCESS);
+  }
+  HKEY key_ = nullptr;
+  BYTE saved_[1024];
+  DWORD saved_size_ = 0;
+  DWORD saved_type_ = 0;
+  bool had_value_ = false;
+};
+
+TEST_F(InstallerLocationTest, LocationsAndTheirPaths) {
+  const std::string l200(200, 'd');
+  const std::string l247 = "C:\\" + std::string(244, 'd');  // 247 + 12 = 259: just fits
+  const std::string l248 = "C:\\" + std::string(245, 'd');  // one byte too many
+  struct Case {
+    const char* name;
+    DWORD type;
+    std::string data;  // the bytes stored, with or without a terminator
+    int result;
+    std::string path;
+  } cases[] = {
+      {"plain", REG_SZ, std::string("C:\\windows\\system32\0", 20), 1,
+       "C:\\windows\\system32\\msiexec.exe"},
+      {"trailing backslash", REG_SZ, std::string("C:\\engine\\\0", 11), 1,
+       "C:\\engine\\\\msiexec.exe"},
+      {"type not examined", REG_EXPAND_SZ, std::string("C:\\e\0", 5), 1, "C:\\e\\msiexec.exe"},
+      {"stored without terminator", REG_SZ, "C:\\e", 1, "C:\\e\\msiexec.exe"},
+      {"just fits", REG_SZ, l247 + std::string(1, '\0'), 1, l247 + "\\msiexec.exe"},
+      {"no room for the file name", REG_SZ, l248 + std::string(1, '\0'), 0, ""},
+      {"longer than the buffer", REG_SZ, std::string(300, 'x') + std::string(1, '\0'), 0, ""},
+      {"fills the buffer without terminator", REG_BINARY, std::string(260, 'x'), 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetLocation(c.type, c.data);
+    char buffer[300];
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(GetMsiexecPath(buffer, 260), c.result);
+    if (c.result == 1) EXPECT_EQ(std::string(buffer), c.path);
+    for (size_t i = 260; i < sizeof buffer; ++i) ASSERT_EQ(buffer[i], '#') << "overrun at " << i;
+    if (c.result == 0 && c.data.size() <= 260) EXPECT_EQ(buffer[0], '\0');
+  }
+}
+
+TEST_F(InstallerLocationTest, MissingValueIsNotFound) {
+  RegDeleteValueA(key_, "InstallerLocation");
+  char buffer[260] = "untouched";
+  EXPECT_EQ(GetMsiexecPath(buffer, sizeof buffer), 0);
+}
+
+// ---- The engine version ---------------------------------------------------------
+
+std::vector<std::string> g_loaded;
+int g_frees = 0;
+
+HMODULE WINAPI RecordingLoadLibraryA(LPCSTR path) {
+  g_loaded.push_back(path);
+  return RealOs().LoadLibraryA(path);
+}
+
+BOOL WINAPI CountingFreeLibrary(HMODULE module) {
+  ++g_frees;
+  return RealOs().FreeLibrary(module);
+}
+
+HMODULE WINAPI NoLibrary(LPCSTR) { return nullptr; }
+
+TEST(EngineCheck, WineEngineIsSufficientAndVersionDllComesFromTheSystemDirectory) {
+  g_loaded.clear();
+  g_frees = 0;
+  ScopedOsOverride<decltype(OsSeam::LoadLibraryA)> load(&OsSeam::LoadLibraryA,
+                                                        RecordingLoadLibraryA);
+  ScopedOsOverride<decltype(OsSeam::FreeLibrary)> free(&OsSeam::FreeLibrary, CountingFreeLibrary);
+  EXPECT_TRUE(IsInstallerEngineSufficient());  // Wine's msi.dll is 4.5
+  ASSERT_EQ(g_loaded.size(), 1u);
+  EXPECT_EQ(g_loaded[0], test::SystemDirectory() + "\\version.dll");
+  EXPECT_EQ(g_frees, 1);
+}
+
+TEST(EngineCheck, NoVersionLibraryMeansInsufficient) {
+  ScopedOsOverride<decltype(OsSeam::LoadLibraryA)> load(&OsSeam::LoadLibraryA, NoLibrary);
+  EXPECT_FALSE(IsInstallerEngineSufficient());
+}
+
+// ---- Running the engine ------------------------------------------------------------
+
+std::string ToolPath(const char* name) {
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, sizeof self);
+  std::string dir = self;
+  return dir.substr(0, dir.rfind('\\') + 1) + name;
+}
+
+TEST(RunAndWait, ReturnsTheEnginesExitCodeUnchanged) {
+  test::ScratchFolder scratch;
+  const std::string engine = scratch.File("msiexec.exe");
+  ASSERT_TRUE(CopyFileA(ToolPath("engine_standin.exe").c_str(), engine.c_str(), FALSE));
+  const unsigned long codes[] = {0, 1602, 1603, 3010, 1641, 4294967294ul};
+  std::string script;
+  for (unsigned long code : codes) script += std::to_string(code) + "\n";
+  ASSERT_TRUE(test::WriteWholeFile(scratch.File("standin-exitcodes.txt"), script));
+  std::string expected_record;
+  for (unsigned long code : codes) {
+    std::string line = "\"" + engine + "\" /i \"C:\\p.msi\" ";
+    std::vector<char> writable(line.begin(), line.end());
+    writable.push_back('\0');
+    EXPECT_EQ(RunAndWait(writable.data()), static_cast<int32_t>(code));
+    expected_record += "cmdline=" + line + "\n";
+  }
+  std::string record;
+  ASSERT_TRUE(test::ReadWholeFile(scratch.File("standin-record.txt"), &record));
+  EXPECT_EQ(record, expected_record);
+}
+
+TEST(RunAndWait, EngineThatCannotStartGivesOne) {
+  char line[] = "\"C:\\no\\such\\msiexec.exe\" /i \"C:\\p.msi\" ";
+  EXPECT_EQ(RunAndWait(line), 1);
+}
+
+}  // namespace
+}  // namespace kova

@@ -1,0 +1,440 @@
+// Package extraction against the real file system, with the system's answers
+// about its version and its libraries steered through the OS seam.
+#include "bootstrap/package_extraction.h"
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bootstrap/product.h"
+#include "platform/os_seam.h"
+#include "platform/scoped_os_override.h"
+#include "platform/win32_test_support.h"
+
+namespace kova {
+namespace {
+
+using test::FatalRecorder;
+using test::ScratchFolder;
+
+// Resources of the test exe (tests/tools/test_resources.rc.in).
+constexpr int kLargeResource = 101;  // 15,857,152 bytes, the size of the real package
+constexpr int kOddResource = 102;    // 20,000 bytes
+constexpr int kEmptyResource = 103;  // 0 bytes
+constexpr int kMissingResource = 999;
+
+std::string ResourceBytes(int id) {
+  HMODULE self = GetModuleHandleA(nullptr);
+  HRSRC found = FindResourceA(self, MAKEINTRESOURCEA(id), kPackageResourceType);
+  if (found == nullptr) return std::string();
+  DWORD size = SizeofResource(self, found);
+  const char* bytes = static_cast<const char*>(LockResource(LoadResource(self, found)));
+  return std::string(bytes, size);
+}
+
+// ---- Version and library fakes ------------------------------------------------
+
+struct FakeVersion {
+  DWORD platform, major, minor;
+} g_version;
+
+BOOL WINAPI FakeGetVersionExA(LPOSVERSIONINFOA info) {
+  info->dwPlatformId = g_version.platform;
+  info->dwMajorVersion = g_version.major;
+  info->dwMinorVersion = g_version.minor;
+  return TRUE;
+}
+
+// Loads the real libraries but counts every load and free, records the paths
+// asked for, and can pretend that a library or an export is missing.
+struct LibraryLedger {
+  int loads = 0;
+  int frees = 0;
+  std::vector<std::string> paths;
+  std::string missing_library;  // a file name such as "shfolder.dll"
+  std::string missing_export;
+} g_ledger;
+
+bool EndsWithName(const std::string& path, const std::string& name) {
+  return !name.empty() && path.size() >= name.size() &&
+         _stricmp(path.c_str() + path.size() - name.size(), name.c_str()) == 0;
+}
+
+HMODULE WINAPI CountingLoadLibraryA(LPCSTR path) {
+  g_ledger.paths.push_back(path);
+  if (EndsWithName(path, g_ledger.missing_library)) return nullptr;
+  HMODULE module = RealOs().LoadLibraryA(path);
+  if (module != nullptr) ++g_ledger.loads;
+  return module;
+}
+
+BOOL WINAPI CountingFreeLibrary(HMODULE module) {
+  ++g_ledger.frees;
+  return RealOs().FreeLibrary(module);
+}
+
+FARPROC WINAPI FilteringGetProcAddress(HMODULE module, LPCSTR name) {
+  if (HIWORD(name) != 0 && g_ledger.missing_export == name) return nullptr;
+  return RealOs().GetProcAddress(module, name);
+}
+
+class UserDataFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_ledger = LibraryLedger();
+    ResetVistaFamilyCache();
+    char profile[MAX_PATH];
+    saved_profile_ = GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile) > 0
+                         ? profile : "";
+  }
+  void TearDown() override {
+    ResetVistaFamilyCache();
+    SetEnvironmentVariableA("USERPROFILE", saved_profile_.empty() ? nullptr
+                                                                  : saved_profile_.c_str());
+  }
+  std::string Folder() {
+    char path[MAX_PATH];
+    std::memset(path, '#', sizeof path);
+    GetUserDataFolder(path);
+    EXPECT_LT(std::strlen(path), static_cast<size_t>(MAX_PATH));
+    return path;
+  }
+  static std::string Known(int csidl) {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
+    return path;
+  }
+  static std::string LocalLow() {
+    char profile[MAX_PATH] = "";
+    GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile);
+    return std::string(profile) + "\\AppData\\LocalLow";
+  }
+  static std::string WindowsDirectory() {
+    char path[MAX_PATH] = "";
+    GetWindowsDirectoryA(path, sizeof path);
+    return path;
+  }
+
+  ScopedOsOverride<decltype(OsSeam::GetVersionExA)> version_{&OsSeam::GetVersionExA,
+                                                             FakeGetVersionExA};
+  ScopedOsOverride<decltype(OsSeam::LoadLibraryA)> load_{&OsSeam::LoadLibraryA,
+                                                         CountingLoadLibraryA};
+  ScopedOsOverride<decltype(OsSeam::FreeLibrary)> free_{&OsSeam::FreeLibrary,
+                                                        CountingFreeLibrary};
+  ScopedOsOverride<decltype(OsSeam::GetProcAddress)> proc_{&OsSeam::GetProcAddress,
+                                                           FilteringGetProcAddress};
+  std::string saved_profile_;
+};
+
+TEST_F(UserDataFolderTest, FolderPerSystemFamily) {
+  struct Case {
+    const char* name;
+    FakeVersion version;
+    bool local_low;
+  } cases[] = {
+      {"Vista", {VER_PLATFORM_WIN32_NT, 6, 0}, true},
+      {"7", {VER_PLATFORM_WIN32_NT, 6, 1}, true},
+      {"XP", {VER_PLATFORM_WIN32_NT, 5, 1}, false},
+      {"2000", {VER_PLATFORM_WIN32_NT, 5, 0}, false},
+      {"NT 4", {VER_PLATFORM_WIN32_NT, 4, 0}, false},
+      {"10", {VER_PLATFORM_WIN32_NT, 10, 0}, false},
+      {"98", {VER_PLATFORM_WIN32_WINDOWS, 4, 10}, false},
+      {"9x claiming major 6", {VER_PLATFORM_WIN32_WINDOWS, 6, 0}, false},
+  };
+  const std::string app_data = Known(CSIDL_APPDATA);
+  ASSERT_FALSE(app_data.empty());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetVistaFamilyCache();
+    g_ledger = LibraryLedger();
+    g_version = c.version;
+    EXPECT_EQ(IsVistaFamily(), c.local_low);
+    EXPECT_EQ(Folder(), c.local_low ? LocalLow() : app_data);
+    EXPECT_EQ(g_ledger.loads, g_ledger.frees);
+    EXPECT_EQ(g_ledger.paths.size(), 1u);
+    for (const auto& path : g_ledger.paths) {
+      EXPECT_EQ(path.rfind(test::SystemDirectory() + "\\", 0), 0u) << path;
+    }
+    EXPECT_TRUE(EndsWithName(g_ledger.paths.at(0), c.local_low ? "shell32.dll" : "shfolder.dll"));
+  }
+}
+
+TEST_F(UserDataFolderTest, VersionIsAskedOncePerProcess) {
+  g_version = {VER_PLATFORM_WIN32_NT, 6, 1};
+  EXPECT_TRUE(IsVistaFamily());
+  g_version = {VER_PLATFORM_WIN32_NT, 5, 1};
+  EXPECT_TRUE(IsVistaFamily());
+}
+
+TEST_F(UserDataFolderTest, FallbacksWhenLibrariesOrExportsAreMissing) {
+  struct Case {
+    const char* name;
+    const char* missing_library;
+    const char* missing_export;
+    const char* user_profile;  // null: unset
+    enum { kAppData, kProfile, kWindows, kEmpty } expect;
+  } cases[] = {
+      {"no shfolder: shell32's special folder", "shfolder.dll", "", "C:\\profile",
+       Case::kAppData},
+      {"shfolder without its export", "", "SHGetFolderPathA", "C:\\profile", Case::kProfile},
+      {"neither", "shfolder.dll", "SHGetSpecialFolderPathA", "C:\\profile", Case::kProfile},
+      {"neither, no USERPROFILE", "shfolder.dll", "SHGetSpecialFolderPathA", nullptr,
+       Case::kWindows},
+      {"USERPROFILE too long", "shfolder.dll", "SHGetSpecialFolderPathA",
+       "C:\\xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx",
+       Case::kWindows},
+  };
+  const std::string app_data = Known(CSIDL_APPDATA);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetVistaFamilyCache();
+    g_ledger = LibraryLedger();
+    g_ledger.missing_library = c.missing_library;
+    g_ledger.missing_export = c.missing_export;
+    g_version = {VER_PLATFORM_WIN32_NT, 5, 1};
+    SetEnvironmentVariableA("USERPROFILE", c.user_profile);
+    std::string expect = c.expect == Case::kAppData   ? app_data
+                         : c.expect == Case::kProfile ? std::string(c.user_profile)
+                                                      : WindowsDirectory();
+    EXPECT_EQ(Folder(), expect);
+    EXPECT_EQ(g_ledger.loads, g_ledger.frees);
+  }
+}
+
+TEST_F(UserDataFolderTest, VistaWithoutTheKnownFolderExportUsesTheProfile) {
+  g_version = {VER_PLATFORM_WIN32_NT, 6, 0};
+  g_ledger.missing_export = "SHGetFolderPathEx";
+  SetEnvironmentVariableA("USERPROFILE", "C:\\profile");
+  EXPECT_EQ(Folder(), "C:\\profile");
+  EXPECT_EQ(g_ledger.loads, g_ledger.frees);
+}
+
+TEST_F(UserDataFolderTest, PackagePathCreatesTheFolderChain) {
+  ScratchFolder scratch;
+  SetEnvironmentVariableA("USERPROFILE", scratch.Path().c_str());
+  g_version = {VER_PLATFORM_WIN32_NT, 5, 1};
+  g_ledger.missing_library = "shfolder.dll";
+  g_ledger.missing_export = "SHGetSpecialFolderPathA";
+  char path[MAX_PATH];
+  GetPackagePath(path);
+  const std::string folder = scratch.Path() + "\\Orvo\\Kova\\krt1.6.0_07";
+  EXPECT_EQ(std::string(path), folder + "\\krt1.6.0_07.msi");
+  DWORD attributes = GetFileAttributesA(folder.c_str());
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST_F(UserDataFolderTest, PackagePathTooLongIsLeftEmpty) {
+  // A 230-byte folder leaves no room for the 45-byte chain in 259 bytes.
+  std::string long_folder = "C:\\" + std::string(227, 'x');
+  SetEnvironmentVariableA("USERPROFILE", long_folder.c_str());
+  g_version = {VER_PLATFORM_WIN32_NT, 5, 1};
+  g_ledger.missing_library = "shfolder.dll";
+  g_ledger.missing_export = "SHGetSpecialFolderPathA";
+  char path[MAX_PATH];
+  GetPackagePath(path);
+  EXPECT_STREQ(path, "");
+}
+
+// ---- Extraction ------------------------------------------------------------------
+
+std::vector<DWORD> g_chunks;
+DWORD g_fail_write_with = 0;  // 0: write for real
+HANDLE g_created = INVALID_HANDLE_VALUE;
+
+BOOL WINAPI RecordingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                               LPOVERLAPPED overlapped) {
+  g_chunks.push_back(size);
+  if (g_fail_write_with != 0) {
+    SetLastError(g_fail_write_with);
+    return FALSE;
+  }
+  return RealOs().WriteFile(file, data, size, written, overlapped);
+}
+
+BOOL WINAPI ZeroProgressWriteFile(HANDLE, LPCVOID, DWORD size, LPDWORD written, LPOVERLAPPED) {
+  g_chunks.push_back(size);
+  *written = 0;
+  return TRUE;
+}
+
+HANDLE WINAPI RememberingCreateFileA(LPCSTR path, DWORD access, DWORD share,
+                                     LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
+                                     HANDLE template_file) {
+  g_created = RealOs().CreateFileA(path, access, share, sa, disposition, flags, template_file);
+  return g_created;
+}
+
+BOOL WINAPI FailingCloseHandle(HANDLE handle) {
+  RealOs().CloseHandle(handle);
+  SetLastError(ERROR_INVALID_HANDLE);
+  return FALSE;
+}
+
+class ExtractionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_chunks.clear();
+    g_fail_write_with = 0;
+    g_created = INVALID_HANDLE_VALUE;
+  }
+  void TearDown() override {
+    // A fatal path ends "the process" with the file still open, as the product does.
+    if (g_created != INVALID_HANDLE_VALUE) RealOs().CloseHandle(g_created);
+  }
+  ScratchFolder scratch_;
+};
+
+TEST_F(ExtractionTest, WritesExactlyTheResourceInChunksOfAtMost8192) {
+  struct Case {
+    int id;
+    size_t chunks;
+    DWORD last_chunk;
+  } cases[] = {
+      {kLargeResource, 1936, 5632},  // 1935 * 8192 + 5632 = 15,857,152
+      {kOddResource, 3, 3616},
+      {kEmptyResource, 0, 0},
+  };
+  ScopedOsOverride<decltype(OsSeam::WriteFile)> write(&OsSeam::WriteFile, RecordingWriteFile);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    g_chunks.clear();
+    std::string path = scratch_.File("package.msi");
+    ASSERT_EQ(ExtractResourceToFile(GetModuleHandleA(nullptr), c.id, kPackageResourceType,
+                                    path.c_str()),
+              1);
+    std::string written;
+    ASSERT_TRUE(test::ReadWholeFile(path, &written));
+    EXPECT_TRUE(written == ResourceBytes(c.id)) << written.size();
+    ASSERT_EQ(g_chunks.size(), c.chunks);
+    for (size_t i = 0; i + 1 < g_chunks.size(); ++i) ASSERT_EQ(g_chunks[i], 8192u) << i;
+    if (c.chunks > 0) EXPECT_EQ(g_chunks.back(), c.last_chunk);
+  }
+  EXPECT_EQ(ResourceBytes(kLargeResource).size(), 15857152u);
+}
+
+TEST_F(ExtractionTest, ReplacesAnExistingLongerFile) {
+  std::string path = scratch_.File("package.msi");
+  ASSERT_TRUE(test::WriteWholeFile(path, std::string(50000, 'o')));
+  ASSERT_EQ(ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource,
+                                  kPackageResourceType, path.c_str()),
+            1);
+  std::string written;
+  ASSERT_TRUE(test::ReadWholeFile(path, &written));
+  EXPECT_TRUE(written == ResourceBytes(kOddResource));
+}
+
+TEST_F(ExtractionTest, MissingResourceReturnsZeroAndWritesNothing) {
+  std::string path = scratch_.File("package.msi");
+  FatalRecorder recorder;
+  EXPECT_EQ(ExtractResourceToFile(GetModuleHandleA(nullptr), kMissingResource,
+                                  kPackageResourceType, path.c_str()),
+            0);
+  EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(recorder.boxes, 0);
+}
+
+struct FatalCase {
+  const char* name;
+  DWORD expect_code;
+  const char* expect_label;
+};
+
+void ExpectFatalBox(const FatalRecorder& recorder, const FatalCase& c) {
+  EXPECT_TRUE(recorder.exited);
+  EXPECT_EQ(recorder.exit_code, c.expect_code);
+  EXPECT_EQ(recorder.boxes, 1);
+  EXPECT_EQ(recorder.caption, "Error");
+  EXPECT_EQ(recorder.style, static_cast<UINT>(MB_OK));
+  char* system_text = nullptr;
+  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr,
+                 c.expect_code, LANG_USER_DEFAULT, reinterpret_cast<LPSTR>(&system_text), 0,
+                 nullptr);
+  std::string expect = std::string(c.expect_label) + " failed with error " +
+                       std::to_string(c.expect_code) + ": " + (system_text ? system_text : "");
+  if (system_text != nullptr) LocalFree(system_text);
+  EXPECT_EQ(recorder.text, expect);
+}
+
+TEST_F(ExtractionTest, CreateFailureShowsTheBoxAndEndsWithTheError) {
+  // A folder where the file should go: CreateFileA fails with 5 even as root.
+  std::string path = scratch_.File("package.msi");
+  ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+  FatalRecorder recorder;
+  if (setjmp(recorder.jump) == 0) {
+    ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource, kPackageResourceType,
+                          path.c_str());
+    ADD_FAILURE() << "returned after a failed create";
+  }
+  ExpectFatalBox(recorder, {"create", 5, "Installer : Wrapper.CreateFile "});
+  EXPECT_EQ(recorder.text.rfind("Installer : Wrapper.CreateFile  failed with error 5: ", 0), 0u);
+}
+
+TEST_F(ExtractionTest, PathThatCouldNotBeBuiltFailsAsTooLong) {
+  FatalRecorder recorder;
+  if (setjmp(recorder.jump) == 0) {
+    ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource, kPackageResourceType, "");
+    ADD_FAILURE() << "returned with an empty path";
+  }
+  ExpectFatalBox(recorder, {"too long", ERROR_FILENAME_EXCED_RANGE,
+                            "Installer : Wrapper.CreateFile "});
+}
+
+TEST_F(ExtractionTest, WriteAndCloseFailuresShowTheBoxAndEndWithTheError) {
+  std::string path = scratch_.File("package.msi");
+  ScopedOsOverride<decltype(OsSeam::CreateFileA)> create(&OsSeam::CreateFileA,
+                                                         RememberingCreateFileA);
+  {
+    ScopedOsOverride<decltype(OsSeam::WriteFile)> write(&OsSeam::WriteFile, RecordingWriteFile);
+    g_fail_write_with = ERROR_DISK_FULL;
+    FatalRecorder recorder;
+    if (setjmp(recorder.jump) == 0) {
+      ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource, kPackageResourceType,
+                            path.c_str());
+      ADD_FAILURE() << "returned after a failed write";
+    }
+    ExpectFatalBox(recorder, {"write", ERROR_DISK_FULL,
+                              "Installer : Wrapper.WriteFile (In small chunks) "});
+    EXPECT_EQ(g_chunks.size(), 1u);
+    RealOs().CloseHandle(g_created);
+    g_created = INVALID_HANDLE_VALUE;
+  }
+  {
+    ScopedOsOverride<decltype(OsSeam::WriteFile)> write(&OsSeam::WriteFile,
+                                                        ZeroProgressWriteFile);
+    g_chunks.clear();
+    FatalRecorder recorder;
+    if (setjmp(recorder.jump) == 0) {
+      ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource, kPackageResourceType,
+                            path.c_str());
+      ADD_FAILURE() << "returned after writes that made no progress";
+    }
+    ExpectFatalBox(recorder, {"no progress", ERROR_WRITE_FAULT,
+                              "Installer : Wrapper.WriteFile (In small chunks) "});
+    EXPECT_EQ(g_chunks.size(), 1u);
+    RealOs().CloseHandle(g_created);
+    g_created = INVALID_HANDLE_VALUE;
+  }
+  {
+    ScopedOsOverride<decltype(OsSeam::CloseHandle)> close(&OsSeam::CloseHandle,
+                                                          FailingCloseHandle);
+    FatalRecorder recorder;
+    if (setjmp(recorder.jump) == 0) {
+      ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource, kPackageResourceType,
+                            path.c_str());
+      ADD_FAILURE() << "returned after a failed close";
+    }
+    ExpectFatalBox(recorder, {"close", ERROR_INVALID_HANDLE,
+                              "Installer : Wrapper.CloseHandle "});
+    g_created = INVALID_HANDLE_VALUE;  // closed by the failing close itself
+  }
+}
+
+}  // namespace
+}  // namespace kova

@@ -1,0 +1,54 @@
+# Win32 tests of the OS-facing shell (run under Wine), and the tools the
+# end-to-end tests use. Everything lands in bin/ beside the product.
+set(KOVA_BIN ${CMAKE_BINARY_DIR}/bin)
+set_target_properties(kova_core_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KOVA_BIN})
+target_link_options(kova_core_tests PRIVATE -static)
+
+# Package resources of known sizes for the extraction tests.
+set(KOVA_TEST_BLOBS ${CMAKE_BINARY_DIR}/test-blobs)
+set(KOVA_TEST_LARGE ${KOVA_TEST_BLOBS}/large.bin)
+set(KOVA_TEST_ODD ${KOVA_TEST_BLOBS}/odd.bin)
+set(KOVA_TEST_EMPTY ${KOVA_TEST_BLOBS}/empty.bin)
+add_custom_command(
+  OUTPUT ${KOVA_TEST_LARGE} ${KOVA_TEST_ODD} ${KOVA_TEST_EMPTY}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${KOVA_TEST_BLOBS}
+  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/tools/make_test_blob.py ${KOVA_TEST_LARGE} 15857152
+  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/tools/make_test_blob.py ${KOVA_TEST_ODD} 20000
+  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/tools/make_test_blob.py ${KOVA_TEST_EMPTY} 0
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tools/make_test_blob.py
+  VERBATIM)
+configure_file(tools/test_resources.rc.in ${CMAKE_CURRENT_BINARY_DIR}/test_resources.rc @ONLY)
+set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/test_resources.rc PROPERTIES
+  OBJECT_DEPENDS "${KOVA_TEST_LARGE};${KOVA_TEST_ODD};${KOVA_TEST_EMPTY}")
+
+set(KOVA_WIN32_TEST_SOURCES
+  platform/win32_test_support.cpp
+  bootstrap/package_extraction_win32_test.cpp
+  bootstrap/engine_win32_test.cpp
+)
+add_executable(kova_win32_tests ${KOVA_WIN32_TEST_SOURCES}
+  ${CMAKE_CURRENT_BINARY_DIR}/test_resources.rc)
+target_include_directories(kova_win32_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(kova_win32_tests PRIVATE kova_win32 gtest_main shell32)
+target_compile_options(kova_win32_tests PRIVATE ${KOVA_WARNINGS})
+target_link_options(kova_win32_tests PRIVATE -static)
+set_target_properties(kova_win32_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KOVA_BIN})
+add_dependencies(kova_win32_tests engine_standin)
+add_test(NAME win32_tests COMMAND kova_win32_tests)
+
+# Tools.
+function(kova_add_tool target)
+  add_executable(${target} ${ARGN})
+  target_link_options(${target} PRIVATE -static)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KOVA_BIN})
+endfunction()
+kova_add_tool(launcher tools/launcher.cpp)
+kova_add_tool(engine_standin tools/engine_standin.cpp)
+
+add_library(canary SHARED tools/canary.cpp)
+target_link_options(canary PRIVATE -static)
+set_target_properties(canary PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${KOVA_BIN})
+
+add_library(msi_stub SHARED tools/msi_stub.cpp tools/msi_stub.rc)
+target_link_options(msi_stub PRIVATE -static)
+set_target_properties(msi_stub PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${KOVA_BIN})
