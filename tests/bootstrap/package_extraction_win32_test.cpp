@@ -232,7 +232,9 @@ TEST_F(UserDataFolderTest, PackagePathCreatesTheFolderChain) {
 
 TEST_F(UserDataFolderTest, PackagePathTooLongIsLeftEmpty) {
   // A 230-byte folder leaves no room for the 45-byte chain in 259 bytes.
-  std::string long_folder = "C:\\" + std::string(227, 'x');
+  // (The folder itself is created, so it lives in the scratch folder.)
+  ScratchFolder scratch;
+  std::string long_folder = scratch.Path() + "\\" + std::string(229 - scratch.Path().size(), 'x');
   SetEnvironmentVariableA("USERPROFILE", long_folder.c_str());
   g_version = {VER_PLATFORM_WIN32_NT, 5, 1};
   g_ledger.missing_library = "shfolder.dll";

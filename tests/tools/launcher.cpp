@@ -1,10 +1,11 @@
 // Runs a program and writes its full 32-bit exit code to a file, read inside
 // Windows (the wine command keeps only the low 8 bits).
 //
-//   launcher.exe [--env NAME=VALUE]... [--unsetenv NAME]... <result file> -- <command line>
+//   launcher.exe [--env NAME=VALUE]... [--unsetenv NAME]... <result file> <command-line file>
 //
-// Everything after " -- " is passed to CreateProcessA exactly as written, so a
-// test controls the child's quoting and escaping. The result file gets the
+// The command-line file's bytes are passed to CreateProcessA exactly as
+// written, so a test controls the child's quoting and escaping (Wine would
+// re-quote a command line given to it as an argument). The result file gets the
 // exit code as an unsigned decimal number, or "error <n>" when the child could
 // not be started.
 #include <windows.h>
@@ -27,12 +28,14 @@ int main(int argc, char** argv) {
       break;
     }
   }
-  if (i >= argc) return 2;
+  if (i + 2 != argc) return 2;
   const char* result_path = argv[i];
-  const char* rest = std::strstr(GetCommandLineA(), " -- ");
-  if (rest == nullptr) return 2;
   static char command_line[32768];
-  std::snprintf(command_line, sizeof command_line, "%s", rest + 4);
+  FILE* in = std::fopen(argv[i + 1], "rb");
+  if (in == nullptr) return 2;
+  size_t n = std::fread(command_line, 1, sizeof command_line - 1, in);
+  std::fclose(in);
+  command_line[n] = '\0';
 
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;

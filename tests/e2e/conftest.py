@@ -1,0 +1,186 @@
+"""End-to-end scenarios: the real bootstrapper under Wine, each scenario in its
+own copy of the project's Wine prefix, with a persistent wineserver per copy."""
+import os
+import pwd
+import shutil
+import subprocess
+import tempfile
+from pathlib import Path
+
+import pytest
+
+ROOT = Path(__file__).resolve().parents[2]
+BUILD = Path(os.environ.get("KOVA_BUILD_DIR", ROOT / "build" / "win32"))
+BIN = BUILD / "bin"
+TEMPLATE_PREFIX = Path(os.environ.get("KOVA_TEMPLATE_PREFIX", ROOT / "build" / "wine" / "prefix"))
+
+PRODUCT = "krt-1.6.0_07-windows-i586.exe"
+PACKAGE_REL = "AppData/LocalLow/Orvo/Kova/krt1.6.0_07/krt1.6.0_07.msi"
+INSTALLER_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Installer"
+RUNTIME_KEY = r"HKLM\SOFTWARE\KovaSoft\Kova Runtime Environment\1.6.0_07"
+
+
+def to_signed(code):
+    return code - (1 << 32) if code >= 1 << 31 else code
+
+
+def windows_path(path):
+    """The Z: drive path Wine gives a Linux path."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
+class Wine:
+    """One isolated prefix: run programs, read and write its registry and files."""
+
+    def __init__(self, prefix, workdir):
+        self.prefix = Path(prefix)
+        self.workdir = Path(workdir)
+        self.env = {k: v for k, v in os.environ.items() if k not in ("TMPDIR", "DISPLAY")}
+        self.env.update(WINEPREFIX=str(self.prefix), WINEARCH="win32", WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.runs = 0
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env)
+        subprocess.run(["wineserver", "-w"], env=self.env)
+
+    @property
+    def c_drive(self):
+        return self.prefix / "drive_c"
+
+    @property
+    def user_folder(self):
+        users = self.c_drive / "users"
+        return users / pwd.getpwuid(os.getuid()).pw_name
+
+    @property
+    def package_file(self):
+        return self.user_folder / PACKAGE_REL
+
+    def wine(self, args, extra_env=None, timeout=120):
+        """Runs wine with its output in files (never a pipe: Wine's desktop
+        process would keep it open). Returns (exit status, stdout, stderr)."""
+        self.runs += 1
+        out = self.workdir / f"wine-{self.runs}.out"
+        err = self.workdir / f"wine-{self.runs}.err"
+        env = dict(self.env)
+        env.update(extra_env or {})
+        with open(out, "wb") as o, open(err, "wb") as e:
+            status = subprocess.run(["wine", *args], env=env, stdout=o, stderr=e,
+                                    stdin=subprocess.DEVNULL, timeout=timeout).returncode
+        return status, out.read_text(errors="replace"), err.read_text(errors="replace")
+
+    def run_exe(self, exe, args="", windows_env=None, extra_env=None, timeout=120):
+        """Runs exe through the launcher and returns its full exit code, signed.
+        args is the raw command-line tail, exactly as Windows gets it."""
+        result = self.workdir / f"exit-{self.runs + 1}.txt"
+        launcher = [str(BIN / "launcher.exe")]
+        for name, value in (windows_env or {}).items():
+            launcher += ["--env", f"{name}={value}"]
+        cmdline = f'"{windows_path(exe)}"' + (f" {args}" if args else "")
+        cmdline_file = self.workdir / f"cmdline-{self.runs + 1}.txt"
+        cmdline_file.write_bytes(cmdline.encode("latin-1"))
+        status, out, err = self.wine([*launcher, windows_path(result), windows_path(cmdline_file)],
+                                     extra_env=extra_env, timeout=timeout)
+        self.last_stderr = err
+        text = result.read_text().strip() if result.exists() else ""
+        assert text and not text.startswith("error"), f"launcher: {status} {text!r} {err[-2000:]}"
+        return to_signed(int(text))
+
+    def reg_add(self, key, name, data, kind="REG_SZ"):
+        status, _, err = self.wine(["reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"])
+        assert status == 0, err
+
+    def reg_delete(self, key, name=None):
+        args = ["reg", "delete", key, "/f"] if name is None else ["reg", "delete", key, "/v", name, "/f"]
+        self.wine(args)
+
+    def reg_query(self, key, name):
+        """The value's data as `reg query` prints it, or None when missing."""
+        status, out, _ = self.wine(["reg", "query", key, "/v", name])
+        if status != 0:
+            return None
+        for line in out.splitlines():
+            parts = line.strip().split(None, 2)
+            if parts and parts[0] == name:
+                return parts[2] if len(parts) > 2 else ""
+        return None
+
+    def key_exists(self, key):
+        status, _, _ = self.wine(["reg", "query", key])
+        return status == 0
+
+    def set_version(self, version, exe=PRODUCT):
+        """Windows version Wine reports to one program (winxp, win7, ...)."""
+        self.reg_add(rf"HKCU\Software\Wine\AppDefaults\{exe}", "Version", version)
+
+    def dll_override(self, dll, mode, exe=PRODUCT):
+        self.reg_add(rf"HKCU\Software\Wine\AppDefaults\{exe}\DllOverrides", dll, mode)
+
+
+class EngineStandIn:
+    """The engine stand-in as msiexec.exe in a folder that InstallerLocation names."""
+
+    def __init__(self, wine, exit_codes=(0,)):
+        self.folder = wine.c_drive / "standin"
+        self.folder.mkdir(exist_ok=True)
+        shutil.copy(BIN / "engine_standin.exe", self.folder / "msiexec.exe")
+        self.script(exit_codes)
+        wine.reg_add(INSTALLER_KEY, "InstallerLocation", r"C:\standin")
+        self.path = r"C:\standin\msiexec.exe"
+
+    def script(self, exit_codes):
+        (self.folder / "standin-exitcodes.txt").write_text("".join(f"{c}\n" for c in exit_codes))
+
+    def command_lines(self):
+        record = self.folder / "standin-record.txt"
+        if not record.exists():
+            return []
+        return [line[len("cmdline="):] for line in record.read_bytes().decode("latin-1").split("\n")
+                if line.startswith("cmdline=")]
+
+
+def copy_prefix(template, prefix):
+    """A private copy of the template prefix. The system folder (nearly all of
+    its 600 MB) is hard-linked, since nothing writes into its files; a test that
+    replaces one must unlink it first (replace_system_file)."""
+    subprocess.run(["cp", "-al", str(template), str(prefix)], check=True)
+    system32 = prefix / "drive_c" / "windows" / "system32"
+    for path in prefix.rglob("*"):
+        if path.is_file() and not path.is_symlink() and system32 not in path.parents:
+            copy = path.with_name(path.name + ".kova-copy")
+            shutil.copy2(path, copy)
+            os.replace(copy, path)
+
+
+def replace_system_file(wine, name, source):
+    target = wine.c_drive / "windows" / "system32" / name
+    target.unlink()
+    shutil.copy(source, target)
+
+
+@pytest.fixture(scope="session")
+def template_prefix():
+    if not (TEMPLATE_PREFIX / "system.reg").exists():
+        subprocess.run([str(ROOT / "scripts" / "wine-run.sh"), "wineboot", "-i"], check=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # Let the template's wineserver flush the registry before it is copied.
+    env = dict(os.environ, WINEPREFIX=str(TEMPLATE_PREFIX))
+    subprocess.run(["wineserver", "-k"], env=env)
+    subprocess.run(["wineserver", "-w"], env=env)
+    return TEMPLATE_PREFIX
+
+
+@pytest.fixture
+def wine(template_prefix, tmp_path):
+    prefix = tmp_path / "prefix"
+    copy_prefix(template_prefix, prefix)
+    w = Wine(prefix, tmp_path)
+    yield w
+    w.close()
+
+
+@pytest.fixture
+def standin(wine):
+    return EngineStandIn(wine)

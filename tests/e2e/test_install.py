@@ -1,0 +1,124 @@
+"""The offline install: engine check, package extraction, engine location and run."""
+import re
+import shutil
+
+import pytest
+
+from conftest import BIN, INSTALLER_KEY, PRODUCT, RUNTIME_KEY, replace_system_file
+
+MB_ICONERROR = 0x10
+MB_OK = 0x0
+
+
+def expected_command_line(wine, standin):
+    package = r"C:\users" + "\\" + wine.user_folder.name + r"\AppData\LocalLow\Orvo\Kova\krt1.6.0_07\krt1.6.0_07.msi"
+    return f'"{standin.path}" /i "{package}" '
+
+
+@pytest.mark.parametrize("code", [0, 1602, 1603, 3010, 1641])
+def test_engine_exit_code_is_returned_unchanged(wine, standin, code):
+    standin.script([code])
+    assert wine.run_exe(BIN / PRODUCT) == code
+    assert standin.command_lines() == [expected_command_line(wine, standin)]
+    package = (BIN.parent / "packaging" / "krt-sample.msi").read_bytes()
+    assert wine.package_file.read_bytes() == package
+
+
+RELAY_BOX = re.compile(r'Call user32\.MessageBoxA\((\w+),\w+ "(.*)",\w+ "(.*)",([0-9a-f]{8})\)')
+
+
+def relay_message_boxes(stderr):
+    """MessageBoxA calls as Wine's relay trace shows them: (owner, text, caption,
+    style). The trace shortens long texts to their start and end around "..."."""
+    boxes = []
+    for line in stderr.splitlines():
+        m = RELAY_BOX.search(line)
+        if m:
+            boxes.append((int(m.group(1), 16), m.group(2), m.group(3), int(m.group(4), 16)))
+    return boxes
+
+
+def trace_message_boxes(wine):
+    wine.reg_add(r"HKCU\Software\Wine\Debug", "RelayInclude", "user32.MessageBoxA")
+    return {"WINEDEBUG": "-all,+relay"}
+
+
+def test_old_engine_shows_the_message_and_ends_with_minus_2(wine, standin):
+    # Wine reads the version of the msi.dll file it is told to load natively.
+    replace_system_file(wine, "msi.dll", BIN / "msi_stub.dll")
+    wine.dll_override("msi", "native")
+    code = wine.run_exe(BIN / PRODUCT, extra_env=trace_message_boxes(wine))
+    assert code == -2
+    boxes = relay_message_boxes(wine.last_stderr)
+    assert len(boxes) == 1, wine.last_stderr[-3000:]
+    owner, text, caption, style = boxes[0]
+    head, _, tail = text.partition("...")
+    full = ("Kova(TM) could not be installed because the Windows Installer 2.0 Engine is not "
+            "installed on this system.  Please download and install Windows Installer 2.0 or "
+            "higher from the Microsoft web site.")
+    assert len(head) > 40 and full.startswith(head) and full.endswith(tail), text
+    assert (owner, caption, style) == (0, "", MB_ICONERROR)
+    assert not wine.package_file.exists()
+    assert standin.command_lines() == []
+
+
+def test_no_installer_location_ends_with_minus_3(wine, standin):
+    wine.reg_delete(INSTALLER_KEY, "InstallerLocation")
+    assert wine.run_exe(BIN / PRODUCT) == -3
+    assert wine.package_file.exists()
+    assert standin.command_lines() == []
+
+
+def test_exe_without_package_ends_with_1_and_runs_no_engine(wine, standin):
+    assert wine.run_exe(BIN / "krt-nopackage.exe") == 1
+    assert not wine.package_file.exists()
+    assert standin.command_lines() == []
+
+
+def test_package_path_taken_by_a_folder_is_fatal_with_error_5(wine, standin):
+    wine.package_file.mkdir(parents=True)
+    code = wine.run_exe(BIN / PRODUCT, extra_env=trace_message_boxes(wine))
+    assert code == 5
+    boxes = relay_message_boxes(wine.last_stderr)
+    assert len(boxes) == 1, wine.last_stderr[-3000:]
+    owner, text, caption, style = boxes[0]
+    assert text.startswith("Installer : Wrapper.CreateFile  failed with error 5: ")
+    assert (owner, caption, style) == (0, "Error", MB_OK)
+    assert standin.command_lines() == []
+
+
+def test_wine_msiexec_installs_the_sample_package(wine):
+    assert wine.run_exe(BIN / PRODUCT, timeout=300) == 0
+    assert wine.key_exists(RUNTIME_KEY)
+    assert wine.reg_query(RUNTIME_KEY, "RuntimeLib") is not None
+    runtime = wine.c_drive / "Program Files" / "Kova" / "krt1.6.0_07"
+    assert (runtime / "README.txt").exists()
+
+
+def test_wine_msiexec_fails_the_sample_package_on_request(wine):
+    code = wine.run_exe(BIN / PRODUCT, windows_env={"KOVA_FAIL": "1"}, timeout=300)
+    assert code == 1603
+    assert not wine.key_exists(RUNTIME_KEY)
+
+
+def test_planted_libraries_are_never_loaded(wine, standin):
+    # Wine prefers DLLs beside the exe for these names, as Windows would; the
+    # XP setting makes the bootstrapper use shfolder.dll.
+    exe_dir = wine.c_drive / "download"
+    exe_dir.mkdir()
+    shutil.copy(BIN / PRODUCT, exe_dir / PRODUCT)
+    for name in ("shfolder.dll", "crypt32.dll"):
+        shutil.copy(BIN / "canary.dll", exe_dir / name)
+    wine.set_version("winxp")
+    code = wine.run_exe(exe_dir / PRODUCT,
+                        extra_env={"WINEDLLOVERRIDES": "mscoree,mshtml=;shfolder,crypt32=n,b"})
+    assert code == 0
+    assert standin.command_lines(), "the install did not run"
+    assert sorted(p.name for p in exe_dir.glob("*.loaded")) == []
+    # The canaries work: a bare-name load from the same folder picks them up.
+    shutil.copy(BIN / "load_library.exe", exe_dir / "load_library.exe")
+    for name in ("shfolder.dll", "crypt32.dll"):
+        code = wine.run_exe(exe_dir / "load_library.exe", name,
+                            extra_env={"WINEDLLOVERRIDES": "mscoree,mshtml=;shfolder,crypt32=n,b"})
+        assert code == 0
+        assert (exe_dir / f"{name}.loaded").exists()
