@@ -25,6 +25,7 @@ set(KOVA_WIN32_TEST_SOURCES
   platform/win32_test_support.cpp
   bootstrap/package_extraction_win32_test.cpp
   bootstrap/engine_win32_test.cpp
+  bootstrap/resources_win32_test.cpp
 )
 add_executable(kova_win32_tests ${KOVA_WIN32_TEST_SOURCES}
   ${CMAKE_CURRENT_BINARY_DIR}/test_resources.rc)
@@ -33,7 +34,7 @@ target_link_libraries(kova_win32_tests PRIVATE kova_win32 gtest_main shell32)
 target_compile_options(kova_win32_tests PRIVATE ${KOVA_WARNINGS})
 target_link_options(kova_win32_tests PRIVATE -static)
 set_target_properties(kova_win32_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KOVA_BIN})
-add_dependencies(kova_win32_tests engine_standin)
+add_dependencies(kova_win32_tests engine_standin krt_bootstrapper)
 add_test(NAME win32_tests COMMAND kova_win32_tests)
 
 # Tools.
@@ -53,3 +54,8 @@ set_target_properties(canary PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${KOV
 add_library(msi_stub SHARED tools/msi_stub.cpp tools/msi_stub.rc)
 target_link_options(msi_stub PRIVATE -static)
 set_target_properties(msi_stub PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${KOVA_BIN})
+
+add_library(version_canary SHARED tools/version_canary.cpp)
+target_link_options(version_canary PRIVATE -static -Wl,--kill-at)
+set_target_properties(version_canary PROPERTIES PREFIX "" OUTPUT_NAME version
+  RUNTIME_OUTPUT_DIRECTORY ${KOVA_BIN}/planted)

@@ -101,24 +101,32 @@ def test_wine_msiexec_fails_the_sample_package_on_request(wine):
     assert not wine.key_exists(RUNTIME_KEY)
 
 
-def test_planted_libraries_are_never_loaded(wine, standin):
-    # Wine prefers DLLs beside the exe for these names, as Windows would; the
-    # XP setting makes the bootstrapper use shfolder.dll.
+PLANTED = "mscoree,mshtml=;shfolder,crypt32,version=n,b"
+
+
+def test_planted_libraries_are_never_used(wine, standin):
+    # With "n,b" Wine prefers a DLL beside the exe for these names, as Windows
+    # would; the XP setting makes the bootstrapper use shfolder.dll.
     exe_dir = wine.c_drive / "download"
     exe_dir.mkdir()
     shutil.copy(BIN / PRODUCT, exe_dir / PRODUCT)
-    for name in ("shfolder.dll", "crypt32.dll"):
-        shutil.copy(BIN / "canary.dll", exe_dir / name)
-    wine.set_version("winxp")
-    code = wine.run_exe(exe_dir / PRODUCT,
-                        extra_env={"WINEDLLOVERRIDES": "mscoree,mshtml=;shfolder,crypt32=n,b"})
-    assert code == 0
-    assert standin.command_lines(), "the install did not run"
-    assert sorted(p.name for p in exe_dir.glob("*.loaded")) == []
-    # The canaries work: a bare-name load from the same folder picks them up.
     shutil.copy(BIN / "load_library.exe", exe_dir / "load_library.exe")
     for name in ("shfolder.dll", "crypt32.dll"):
-        code = wine.run_exe(exe_dir / "load_library.exe", name,
-                            extra_env={"WINEDLLOVERRIDES": "mscoree,mshtml=;shfolder,crypt32=n,b"})
-        assert code == 0
+        shutil.copy(BIN / "canary.dll", exe_dir / name)
+    # Wine's own user32 imports version.dll by name, so this one is loaded into
+    # every process; it records calls that come from the exe's own module.
+    shutil.copy(BIN / "planted" / "version.dll", exe_dir / "version.dll")
+    wine.set_version("winxp")
+    assert wine.run_exe(exe_dir / PRODUCT, extra_env={"WINEDLLOVERRIDES": PLANTED}) == 0
+    assert len(standin.command_lines()) == 1, "the install did not run"
+    assert sorted(p.name for p in exe_dir.glob("*.loaded")) == []
+    assert not (exe_dir / "version.dll.calls").exists()
+
+    # The canaries work: a bare-name load from the same folder is caught.
+    for name in ("shfolder.dll", "crypt32.dll"):
+        assert wine.run_exe(exe_dir / "load_library.exe", name,
+                            extra_env={"WINEDLLOVERRIDES": PLANTED}) == 0
         assert (exe_dir / f"{name}.loaded").exists()
+    assert wine.run_exe(exe_dir / "load_library.exe", "version.dll GetFileVersionInfoSizeA",
+                        extra_env={"WINEDLLOVERRIDES": PLANTED}) == 0
+    assert (exe_dir / "version.dll.calls").read_text().split() == ["GetFileVersionInfoSizeA"]
