@@ -13,6 +13,11 @@ set(KOVA_WIN32_SOURCES
   bootstrap/package_extraction.cpp
   bootstrap/engine.cpp
   bootstrap/main_sequence.cpp
+  bootstrap/languages_win32.cpp
+  settings/registry_key.cpp
+  settings/vendor_key.cpp
+  settings/policy_key.cpp
+  settings/user_auto_update.cpp
 )
 add_library(kova_win32 STATIC ${KOVA_WIN32_SOURCES})
 target_link_libraries(kova_win32 PUBLIC kova_core advapi32 shell32 user32 kernel32)

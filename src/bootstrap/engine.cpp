@@ -1,9 +1,11 @@
 #include "bootstrap/engine.h"
 
 #include "bootstrap/engine_version.h"
+#include "bootstrap/process_state.h"
 #include "platform/os_seam.h"
 #include "platform/system_library.h"
 #include "platform/win32_handles.h"
+#include "settings/registry_settings.h"
 #include "text/bounded_text.h"
 
 namespace kova {
@@ -71,6 +73,14 @@ int GetMsiexecPath(char* buffer, DWORD size) {
 
 int32_t RunAndWait(char* command_line) {
   DWORD exit_code = 1;
+  // The package reads these from the Policy key while it runs.
+  const ProcessState& state = State();
+  if (state.reporting) {
+    SetPolicyString("Country", state.country);
+    SetPolicyString("PostStatusUrl", state.post_status_url);
+  } else {
+    SetPolicyString("PostStatusUrl", nullptr);
+  }
   STARTUPINFOA startup;
   ZeroMemory(&startup, sizeof startup);
   startup.cb = sizeof startup;

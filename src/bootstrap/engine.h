@@ -16,7 +16,9 @@ bool IsInstallerEngineSufficient();
 // terminated text within the buffer, or no room for "\msiexec.exe" (emptied).
 int GetMsiexecPath(char* buffer, DWORD size);
 
-// Starts the engine with command_line (its first, quoted token is the engine
+// Hands the package the country and the post-status URL in the Policy key
+// while reporting is on (and deletes PostStatusUrl while it is off), then
+// starts the engine with command_line (its first, quoted token is the engine
 // path), waits for it without a time-out and returns its exit code; 1 when the
 // process cannot be started. CreateProcessA may write into command_line.
 int32_t RunAndWait(char* command_line);

@@ -77,9 +77,13 @@ TEST_F(InstallerLocationTest, LocationsAndTheirPaths) {
     char buffer[300];
     std::memset(buffer, '#', sizeof buffer);
     EXPECT_EQ(GetMsiexecPath(buffer, 260), c.result);
-    if (c.result == 1) EXPECT_EQ(std::string(buffer), c.path);
+    if (c.result == 1) {
+      EXPECT_EQ(std::string(buffer), c.path);
+    }
     for (size_t i = 260; i < sizeof buffer; ++i) ASSERT_EQ(buffer[i], '#') << "overrun at " << i;
-    if (c.result == 0 && c.data.size() <= 260) EXPECT_EQ(buffer[0], '\0');
+    if (c.result == 0 && c.data.size() <= 260) {
+      EXPECT_EQ(buffer[0], '\0');
+    }
   }
 }
 

@@ -1,0 +1,163 @@
+#include "bootstrap/arguments.h"
+
+#include "bootstrap/languages.h"
+#include "text/bounded_text.h"
+
+namespace kova {
+
+namespace {
+
+constexpr size_t kMaxTextLength = kArgumentTextSize - 1;
+constexpr size_t kNotFound = static_cast<size_t>(-1);
+const char kQuietSwitch[] = "/qn";
+const char kQuietPiece[] = " /qn";
+constexpr size_t kQuietPieceLength = sizeof kQuietPiece - 1;
+
+// Length of the first `pieces` passed-on pieces.
+size_t PassedLength(const ArgumentText& args, size_t pieces) {
+  return pieces == 0 ? 0 : args.piece_end[pieces - 1];
+}
+
+// Offset of the first "/qn" among the passed-on pieces, or kNotFound.
+size_t FindQuietSwitch(const ArgumentText& args) {
+  size_t passed = PassedLength(args, args.piece_count);
+  for (size_t i = 0; i + 3 <= passed; ++i) {
+    if (args.text[i] == kQuietSwitch[0] && args.text[i + 1] == kQuietSwitch[1] &&
+        args.text[i + 2] == kQuietSwitch[2]) {
+      return i;
+    }
+  }
+  return kNotFound;
+}
+
+// Which pieces make up a text of at most max_length characters.
+struct Layout {
+  size_t passed_pieces;  // the leading passed-on pieces kept
+  bool quiet_piece;      // " /qn" after them
+  bool method_piece;     // the METHOD piece last
+  bool complete;         // nothing was left out
+};
+
+Layout PlanLayout(const ArgumentText& args, size_t method_length, size_t max_length) {
+  size_t quiet_at = FindQuietSwitch(args);
+  for (size_t keep = args.piece_count + 1; keep-- > 0;) {
+    size_t passed = PassedLength(args, keep);
+    // " /qn" is needed unless a kept passed-on piece already carries "/qn".
+    bool quiet = args.quiet && !(quiet_at != kNotFound && quiet_at + 3 <= passed);
+    size_t total = passed + (quiet ? kQuietPieceLength : 0) + method_length;
+    if (total <= max_length) {
+      return Layout{keep, quiet, method_length != 0, keep == args.piece_count};
+    }
+  }
+  // Not even the finishing pieces fit beside no passed-on piece: keep those
+  // that fit, in their order.
+  bool quiet = args.quiet && kQuietPieceLength <= max_length;
+  size_t used = quiet ? kQuietPieceLength : 0;
+  bool method = method_length != 0 && used + method_length <= max_length;
+  return Layout{0, quiet, method, false};
+}
+
+// Appends lead, the first body_length characters of body, and trail as one
+// piece when the whole piece fits; otherwise leaves it out, and every later one.
+bool AppendPiece(ArgumentText* args, const char* lead, const char* body, size_t body_length,
+                 const char* trail) {
+  if (args->full) return false;
+  size_t length = TextLength(args->text);
+  size_t piece = TextLength(lead) + TextLengthN(body, body_length) + TextLength(trail);
+  if (piece > kMaxTextLength - length || args->piece_count >= kArgumentTextSize) {
+    args->full = true;
+    return false;
+  }
+  TextAppend(args->text, sizeof args->text, lead);
+  TextAppendN(args->text, sizeof args->text, body, body_length);
+  TextAppend(args->text, sizeof args->text, trail);
+  args->piece_end[args->piece_count++] = static_cast<uint16_t>(length + piece);
+  return true;
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The number after the first '=' read as a C runtime's atoi reads it
+// (leading white space, an optional sign, digits up to the first other
+// character; 0 without digits). Overflow wraps, so the low 16 bits are those
+// of the digits read modulo 2^32.
+uint16_t ReadLanguageNumber(const char* arg) {
+  const char* p = arg;
+  while (*p != '\0' && *p != '=') ++p;
+  if (*p == '=') ++p;
+  while (IsBlank(*p)) ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  uint32_t value = 0;
+  while (*p >= '0' && *p <= '9') value = value * 10u + static_cast<uint32_t>(*p++ - '0');
+  if (negative) value = 0u - value;
+  return static_cast<uint16_t>(value & 0xFFFFu);
+}
+
+}  // namespace
+
+void ClearArgumentText(ArgumentText* args) { *args = ArgumentText{}; }
+
+bool TranslateArguments(int argc, const char* const* argv, ArgumentText* args, int* silent,
+                        uint16_t* transform_language) {
+  bool all_kept = true;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (arg == nullptr) continue;
+    if (TextContains(arg, "/lang=")) {
+      uint16_t candidate = ReadLanguageNumber(arg);
+      if (IsSupportedTransformLanguage(candidate)) *transform_language = candidate;
+    } else if (TextStartsWith(arg, "/v\"")) {
+      // The closing quote is assumed: the last character goes, whatever it is.
+      size_t length = TextLength(arg);
+      size_t body = length >= 4 ? length - 4 : 0;
+      all_kept &= AppendPiece(args, " ", arg + 3, body, " ");
+    } else if (TextStartsWith(arg, "/v")) {
+      all_kept &= AppendPiece(args, " ", arg + 2, kNotFound, " ");
+    } else if (TextEquals(arg, "/s")) {
+      *silent = 1;
+    } else {
+      all_kept &= AppendPiece(args, "", arg, kNotFound, " ");
+    }
+  }
+  return all_kept;
+}
+
+bool FinishArgumentText(ArgumentText* args, int silent, int reporting, const char* method) {
+  bool method_fits = true;
+  char method_piece[kArgumentTextSize];
+  method_piece[0] = '\0';
+  if (reporting != 0 &&
+      !TextFormat(method_piece, sizeof method_piece, " METHOD=%s ", method != nullptr ? method : "")) {
+    method_piece[0] = '\0';  // too long to ever fit: left out whole
+    method_fits = false;
+  }
+  args->quiet = silent != 0;
+  Layout layout = PlanLayout(*args, TextLength(method_piece), kMaxTextLength);
+
+  if (layout.passed_pieces < args->piece_count) args->full = true;
+  args->piece_count = static_cast<uint16_t>(layout.passed_pieces);
+  // Lay the finishing pieces out afresh behind the kept passed-on pieces.
+  args->text[PassedLength(*args, args->piece_count)] = '\0';
+  if (layout.quiet_piece) TextAppend(args->text, sizeof args->text, kQuietPiece);
+  args->method_begin = static_cast<uint16_t>(TextLength(args->text));
+  if (layout.method_piece) TextAppend(args->text, sizeof args->text, method_piece);
+  args->finished = true;
+  return method_fits && layout.complete;
+}
+
+bool ComposeArgumentText(const ArgumentText& args, size_t max_length, char* out, size_t cap) {
+  if (cap == 0) return false;
+  if (max_length > cap - 1) max_length = cap - 1;
+  const char* method_piece = args.finished ? args.text + args.method_begin : "";
+  Layout layout = PlanLayout(args, TextLength(method_piece), max_length);
+  out[0] = '\0';
+  TextAppendN(out, cap, args.text, PassedLength(args, layout.passed_pieces));
+  if (layout.quiet_piece) TextAppend(out, cap, kQuietPiece);
+  if (layout.method_piece) TextAppend(out, cap, method_piece);
+  return layout.complete;
+}
+
+}  // namespace kova

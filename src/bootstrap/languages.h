@@ -1,0 +1,49 @@
+// The language tables: which transform of the installer package suits a
+// user language, and which descriptor language tag suits a locale. Pure
+// lookups over fixed tables; the Win32 wrappers feed them the user's LANGID
+// and the thread's locale.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kova {
+
+// One transform the package carries, found by the primary language number of
+// the user's language (the first row's key, 2052, is a whole LANGID; see
+// TransformLanguageForUserLanguage).
+struct TransformRow {
+  uint32_t key;
+  uint16_t transform_language;
+};
+
+// One locale's tag for the descriptor's xml:lang choice.
+struct LocaleTagRow {
+  uint32_t lcid;  // a primary language number, or a whole LCID
+  const char* tag;
+};
+
+constexpr size_t kTransformTableRows = 10;
+constexpr size_t kLocaleTagTableRows = 178;
+constexpr size_t kLanguageTagSize = 64;  // bytes, terminator included
+
+extern const TransformRow kTransformTable[kTransformTableRows];
+extern const LocaleTagRow kLocaleTagTable[kLocaleTagTableRows];
+
+// The transform for the user's default LANGID; 1033 when the package
+// carries none for that language.
+uint16_t TransformLanguageForUserLanguage(uint16_t user_langid);
+
+// True when the package carries a transform named by this LANGID.
+bool IsSupportedTransformLanguage(uint16_t langid);
+
+// Writes the descriptor language tag for a locale into tag[cap] (cap is
+// kLanguageTagSize in the product); "en" when the table has no row for it.
+// Returns false only when the tag did not fit (it never does with 64 bytes).
+bool LanguageTagForLocale(uint32_t lcid, char* tag, size_t cap);
+
+// The Win32 side (languages_win32.cpp): the same, fed from the system.
+uint16_t GetDefaultTransformLanguage();
+const char* GetDescriptorLanguageTag();
+
+}  // namespace kova

@@ -1,0 +1,95 @@
+#include "settings/registry_text.h"
+
+#include "text/bounded_text.h"
+
+namespace kova {
+
+uint32_t QueryStringResult(uint32_t query_status, uint32_t type, const char* data,
+                           uint32_t reported_size, size_t buffer_size) {
+  if (type == kRegNone) return kErrorInvalidData;
+  if (query_status != 0) return query_status;
+  // The registry never reports more than it wrote; refuse it all the same
+  // rather than read past the buffer.
+  if (data == nullptr || reported_size > buffer_size) return kErrorInvalidData;
+  switch (type) {
+    case kRegSz:
+    case kRegExpandSz:  // returned unexpanded
+      return reported_size >= 1 && data[reported_size - 1] == '\0' ? 0 : kErrorInvalidData;
+    case kRegMultiSz:  // the caller sees the first string of the list
+      return reported_size >= 2 && data[reported_size - 1] == '\0' &&
+                     data[reported_size - 2] == '\0'
+                 ? 0
+                 : kErrorInvalidData;
+    default:
+      return kErrorInvalidData;
+  }
+}
+
+bool AcceptVendorText(uint32_t query_string_result, uint32_t reported_size, char* buffer,
+                      size_t buffer_size) {
+  if (buffer == nullptr || buffer_size == 0) return false;
+  size_t length = TextLengthN(buffer, buffer_size);
+  bool usable = query_string_result == 0 && reported_size != 0 && length > 0 &&
+                length < buffer_size;
+  if (!usable) buffer[0] = '\0';
+  return usable;
+}
+
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// A bounded reader of the service-pack text.
+struct Cursor {
+  const char* text;
+  size_t cap;
+  size_t at;
+
+  char Peek() const { return at < cap ? text[at] : '\0'; }
+  void SkipBlanks() {
+    while (IsBlank(Peek())) ++at;
+  }
+  bool Take(const char* word) {
+    for (; *word != '\0'; ++word, ++at) {
+      if (Peek() != *word) return false;
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+int32_t ServicePackFromText(const char* text, size_t cap) {
+  if (text == nullptr) return 0;
+  // sscanf semantics: letters match exactly, a blank in the format matches
+  // any run of white space (also none), %d skips white space first.
+  Cursor c{text, cap, 0};
+  if (!c.Take("Service")) return 0;
+  c.SkipBlanks();
+  if (!c.Take("Pack")) return 0;
+  c.SkipBlanks();
+  bool negative = false;
+  if (c.Peek() == '+' || c.Peek() == '-') negative = text[c.at++] == '-';
+  if (c.Peek() < '0' || c.Peek() > '9') return 0;
+  int64_t value = 0;
+  while (c.Peek() >= '0' && c.Peek() <= '9') {
+    // Saturate instead of overflowing: only "2 or more" matters.
+    if (value < INT32_MAX) value = value * 10 + (text[c.at] - '0');
+    ++c.at;
+  }
+  if (value > INT32_MAX) value = INT32_MAX;
+  return static_cast<int32_t>(negative ? -value : value);
+}
+
+bool IsNt5Sp2ThroughNt6Version(uint32_t platform_id, uint32_t major, uint32_t minor,
+                               int32_t service_pack) {
+  if (platform_id != kPlatformWin32Nt) return false;  // Windows 95, 98, Me
+  if (major == 6) return true;
+  if (major != 5) return false;  // NT 4 and earlier, 7 and later
+  if (minor >= 1) return true;   // NT 5.1, 5.2
+  return service_pack >= 2;      // NT 5.0
+}
+
+}  // namespace kova

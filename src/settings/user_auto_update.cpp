@@ -1,0 +1,103 @@
+// EnableAutoUpdateCheck in the user Policy key: written (protected where the
+// system can) or cleared when the machine Policy key is first created.
+#include <windows.h>
+#include <wincrypt.h>
+
+#include "platform/os_seam.h"
+#include "platform/system_library.h"
+#include "settings/registry_key.h"
+#include "settings/registry_settings.h"
+#include "settings/registry_text.h"
+
+namespace kova {
+
+namespace {
+
+using CryptProtectDataFn = BOOL(WINAPI*)(DATA_BLOB* in, LPCWSTR description, DATA_BLOB* entropy,
+                                         PVOID reserved, CRYPTPROTECT_PROMPTSTRUCT* prompt,
+                                         DWORD flags, DATA_BLOB* out);
+
+// The 32-bit value 100, little-endian.
+const BYTE kAutoUpdateCheckData[4] = {0x64, 0x00, 0x00, 0x00};
+const char kAutoUpdateCheckValue[] = "EnableAutoUpdateCheck";
+
+}  // namespace
+
+bool IsNt5Sp2ThroughNt6() {
+  OSVERSIONINFOA info;
+  ZeroMemory(&info, sizeof info);
+  info.dwOSVersionInfoSize = sizeof info;  // 148
+  Os().GetVersionExA(&info);  // a failed call leaves zeros, which answer false
+  int32_t service_pack = 0;
+  if (info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion == 5 &&
+      info.dwMinorVersion == 0 && info.szCSDVersion[0] != '\0') {
+    service_pack = ServicePackFromText(info.szCSDVersion, sizeof info.szCSDVersion);
+  }
+  return IsNt5Sp2ThroughNt6Version(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion,
+                                   service_pack);
+}
+
+void ClearUserAutoUpdateCheck() {
+  RegistryKey user;
+  if (user.Open(HKEY_CURRENT_USER, kPolicyKeyPath, KEY_SET_VALUE) != ERROR_SUCCESS) return;
+  RegDeleteValueA(user.Get(), kAutoUpdateCheckValue);
+}
+
+bool IsDataProtectionAvailable() {
+  OSVERSIONINFOA info;
+  ZeroMemory(&info, sizeof info);
+  info.dwOSVersionInfoSize = sizeof info;
+  Os().GetVersionExA(&info);
+  if (info.dwPlatformId != VER_PLATFORM_WIN32_NT || info.dwMajorVersion < 5) return false;
+  SystemLibrary crypt32("Crypt32.dll");
+  return crypt32.Find("CryptProtectData") != nullptr;
+}
+
+bool ProtectData(const BYTE* data, DWORD data_length, BYTE* out, DWORD out_size,
+                 DWORD* out_length) {
+  SystemLibrary crypt32("Crypt32.dll");
+  auto protect = crypt32.FindAs<CryptProtectDataFn>("CryptProtectData");
+  if (protect == nullptr) return false;
+  DATA_BLOB in = {data_length, const_cast<BYTE*>(data)};
+  DATA_BLOB protected_block = {0, nullptr};
+  if (!protect(&in, L"Password Data", nullptr, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN,
+               &protected_block)) {
+    return false;
+  }
+  // A block larger than the buffer is not stored at all rather than cut.
+  bool fits = protected_block.cbData <= out_size;
+  if (fits) {
+    CopyMemory(out, protected_block.pbData, protected_block.cbData);
+    *out_length = protected_block.cbData;
+  }
+  LocalFree(protected_block.pbData);
+  return fits;
+}
+
+void WriteUserAutoUpdateCheck() {
+  RegistryKey user;
+  DWORD disposition = 0;
+  HKEY created = nullptr;
+  if (Os().RegCreateKeyExA(HKEY_CURRENT_USER, kPolicyKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           KEY_ALL_ACCESS, nullptr, &created, &disposition) != ERROR_SUCCESS) {
+    return;
+  }
+  RegCloseKey(created);
+  if (user.Open(HKEY_CURRENT_USER, kPolicyKeyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS) return;
+
+  BYTE block[kProtectionBufferSize];
+  DWORD length = 0;
+  if (IsDataProtectionAvailable()) {
+    // When protection fails nothing is stored: no unset bytes reach the registry.
+    if (!ProtectData(kAutoUpdateCheckData, sizeof kAutoUpdateCheckData, block, sizeof block,
+                     &length)) {
+      return;
+    }
+  } else {
+    CopyMemory(block, kAutoUpdateCheckData, sizeof kAutoUpdateCheckData);
+    length = sizeof kAutoUpdateCheckData;
+  }
+  RegSetValueExA(user.Get(), kAutoUpdateCheckValue, 0, REG_BINARY, block, length);
+}
+
+}  // namespace kova

@@ -1,0 +1,43 @@
+// The vendor key, HKLM "Software" then "KovaSoft": read-only but for InstallStatus.
+#include "settings/registry_key.h"
+#include "settings/registry_settings.h"
+#include "settings/registry_text.h"
+
+namespace kova {
+
+namespace {
+const char kSoftware[] = "Software";
+const char kVendor[] = "KovaSoft";
+}  // namespace
+
+bool ReadVendorValue(const char* value_name, char* buffer, DWORD buffer_size) {
+  if (buffer_size == 0) return false;
+  RegistryKey software;
+  RegistryKey vendor;
+  DWORD size = buffer_size;
+  uint32_t result = kErrorInvalidData;
+  if (software.Open(HKEY_LOCAL_MACHINE, kSoftware, KEY_READ) == ERROR_SUCCESS &&
+      vendor.Open(software.Get(), kVendor, KEY_READ) == ERROR_SUCCESS) {
+    result = static_cast<uint32_t>(vendor.QueryString(buffer, value_name, &size));
+  } else {
+    size = 0;
+  }
+  vendor.Close();
+  software.Close();
+  return AcceptVendorText(result, size, buffer, buffer_size);
+}
+
+bool UpdateInstallStatus() {
+  RegistryKey software;
+  RegistryKey vendor;
+  if (software.Open(HKEY_LOCAL_MACHINE, kSoftware, KEY_READ) != ERROR_SUCCESS ||
+      vendor.Open(software.Get(), kVendor, KEY_READ | KEY_WRITE) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegDeleteValueA(vendor.Get(), "InstallStatus");
+  vendor.Close();
+  software.Close();
+  return true;
+}
+
+}  // namespace kova
