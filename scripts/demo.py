@@ -10,7 +10,7 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
 BIN = ROOT / "build" / "win32" / "bin"
-TEMPLATE = ROOT / "build" / "wine" / "prefix"
+TEMPLATE = ROOT / "build" / "wine" / "e2e-template"
 DEMO = ROOT / "build" / "wine" / "demo"
 PRODUCT = "krt-1.6.0_07-windows-i586.exe"
 RUNTIME_KEY = r"HKLM\SOFTWARE\KovaSoft\Kova Runtime Environment\1.6.0_07"

@@ -5,5 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh >/dev/null
-(. scripts/wine-env.sh; kova_wine_prefix)
+(export KOVA_WINEPREFIX=$PWD/build/wine/e2e-template; . scripts/wine-env.sh; kova_wine_prefix)
 /usr/bin/python3 scripts/demo.py

@@ -12,12 +12,17 @@ import pytest
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("KOVA_BUILD_DIR", ROOT / "build" / "win32"))
 BIN = BUILD / "bin"
-TEMPLATE_PREFIX = Path(os.environ.get("KOVA_TEMPLATE_PREFIX", ROOT / "build" / "wine" / "prefix"))
+# A prefix that only ever gets copied, so nothing a test run leaves behind
+# (as the Win32 tests may in build/wine/prefix) reaches a scenario.
+TEMPLATE_PREFIX = Path(os.environ.get("KOVA_TEMPLATE_PREFIX",
+                                      ROOT / "build" / "wine" / "e2e-template"))
 
 PRODUCT = "krt-1.6.0_07-windows-i586.exe"
 PACKAGE_REL = "AppData/LocalLow/Orvo/Kova/krt1.6.0_07/krt1.6.0_07.msi"
 INSTALLER_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Installer"
 RUNTIME_KEY = r"HKLM\SOFTWARE\KovaSoft\Kova Runtime Environment\1.6.0_07"
+VENDOR_KEY = r"HKLM\Software\KovaSoft"
+POLICY_KEY = r"HKLM\SOFTWARE\KovaSoft\Kova Update\Policy"
 
 
 def to_signed(code):
@@ -122,23 +127,38 @@ class Wine:
 class EngineStandIn:
     """The engine stand-in as msiexec.exe in a folder that InstallerLocation names."""
 
-    def __init__(self, wine, exit_codes=(0,)):
+    def __init__(self, wine, exit_codes=(0,), statuses=()):
         self.folder = wine.c_drive / "standin"
         self.folder.mkdir(exist_ok=True)
         shutil.copy(BIN / "engine_standin.exe", self.folder / "msiexec.exe")
-        self.script(exit_codes)
+        self.script(exit_codes, statuses)
         wine.reg_add(INSTALLER_KEY, "InstallerLocation", r"C:\standin")
         self.path = r"C:\standin\msiexec.exe"
 
-    def script(self, exit_codes):
+    def script(self, exit_codes, statuses=()):
+        """Exit codes per run (the last repeats), and per run the InstallStatus
+        the "package" leaves behind (None: none)."""
         (self.folder / "standin-exitcodes.txt").write_text("".join(f"{c}\n" for c in exit_codes))
+        (self.folder / "standin-status.txt").write_text(
+            "".join(f"{'-' if s is None else s}\n" for s in statuses))
 
-    def command_lines(self):
+    def runs(self):
+        """Per engine run: a dict of what it recorded (cmdline, Country, PostStatusUrl)."""
         record = self.folder / "standin-record.txt"
         if not record.exists():
             return []
-        return [line[len("cmdline="):] for line in record.read_bytes().decode("latin-1").split("\n")
-                if line.startswith("cmdline=")]
+        runs = []
+        for line in record.read_bytes().decode("latin-1").split("\n"):
+            key, sep, value = line.partition("=")
+            if not sep:
+                continue
+            if key == "cmdline":
+                runs.append({})
+            runs[-1][key] = None if value == "<missing>" else value
+        return runs
+
+    def command_lines(self):
+        return [run["cmdline"] for run in self.runs()]
 
 
 def copy_prefix(template, prefix):
@@ -163,7 +183,8 @@ def replace_system_file(wine, name, source):
 @pytest.fixture(scope="session")
 def template_prefix():
     if not (TEMPLATE_PREFIX / "system.reg").exists():
-        subprocess.run([str(ROOT / "scripts" / "wine-run.sh"), "wineboot", "-i"], check=True,
+        subprocess.run(["bash", "-c", '. "$0"; kova_wine_prefix', str(ROOT / "scripts" / "wine-env.sh")],
+                       env=dict(os.environ, KOVA_WINEPREFIX=str(TEMPLATE_PREFIX)), check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     # Let the template's wineserver flush the registry before it is copied.
     env = dict(os.environ, WINEPREFIX=str(TEMPLATE_PREFIX))

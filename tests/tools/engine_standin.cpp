@@ -3,7 +3,11 @@
 //
 // Files beside the stand-in:
 //   standin-exitcodes.txt  exit codes for run 1, 2, ... (the last one repeats; default 0)
-//   standin-record.txt     appended per run: "cmdline=<its command line>"
+//   standin-status.txt     per run, a text the "package" leaves in the vendor
+//                          key's InstallStatus; "-" or no line: none
+//   standin-record.txt     appended per run: "cmdline=<its command line>", then
+//                          "Country=..." and "PostStatusUrl=..." as the Policy
+//                          key held them ("<missing>" when absent)
 //   standin-runs.txt       the number of runs so far
 #include <windows.h>
 
@@ -35,18 +39,39 @@ int NextRun() {
   return runs;
 }
 
-unsigned long ExitCodeForRun(int run) {
+// Line `run` (1-based) of a script file beside the stand-in; the last line
+// repeats when `repeat_last`. False when there is no such line.
+bool ScriptLine(const char* name, int run, bool repeat_last, char* line, size_t size) {
   char path[MAX_PATH];
-  Beside("standin-exitcodes.txt", path, sizeof path);
-  unsigned long code = 0;
+  Beside(name, path, sizeof path);
   FILE* f = std::fopen(path, "r");
-  if (f == nullptr) return 0;
-  long long value;
-  for (int i = 1; i <= run && std::fscanf(f, "%lld", &value) == 1; ++i) {
-    code = static_cast<unsigned long>(value);
+  if (f == nullptr) return false;
+  bool found = false;
+  char buffer[1024];
+  for (int i = 1; std::fgets(buffer, sizeof buffer, f) != nullptr; ++i) {
+    buffer[std::strcspn(buffer, "\r\n")] = '\0';
+    if (i == run || (repeat_last && i < run)) {
+      std::snprintf(line, size, "%s", buffer);
+      found = true;
+    }
+    if (i >= run) break;
   }
   std::fclose(f);
-  return code;
+  return found;
+}
+
+void RecordPolicyValue(FILE* out, HKEY policy, const char* name) {
+  BYTE data[1024];
+  DWORD size = sizeof data - 1;
+  DWORD type = 0;
+  if (policy == nullptr ||
+      RegQueryValueExA(policy, name, nullptr, &type, data, &size) != ERROR_SUCCESS) {
+    std::fprintf(out, "%s=<missing>\n", name);
+    return;
+  }
+  std::fprintf(out, "%s=", name);
+  std::fwrite(data, 1, size, out);  // as stored: a value without terminator shows so
+  std::fprintf(out, "\n");
 }
 
 }  // namespace
@@ -60,7 +85,33 @@ int main() {
   Beside("standin-record.txt", path, sizeof path);
   if (FILE* f = std::fopen(path, "ab")) {
     std::fprintf(f, "cmdline=%s\n", GetCommandLineA());
+    HKEY policy = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\KovaSoft\\Kova Update\\Policy", 0, KEY_READ,
+                      &policy) != ERROR_SUCCESS) {
+      policy = nullptr;
+    }
+    RecordPolicyValue(f, policy, "Country");
+    RecordPolicyValue(f, policy, "PostStatusUrl");
+    if (policy != nullptr) RegCloseKey(policy);
     std::fclose(f);
   }
-  ExitProcess(ExitCodeForRun(run));
+
+  char status[1024];
+  if (ScriptLine("standin-status.txt", run, false, status, sizeof status) &&
+      std::strcmp(status, "-") != 0) {
+    HKEY vendor = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\KovaSoft", 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &vendor, nullptr) == ERROR_SUCCESS) {
+      RegSetValueExA(vendor, "InstallStatus", 0, REG_SZ, reinterpret_cast<const BYTE*>(status),
+                     static_cast<DWORD>(std::strlen(status) + 1));
+      RegCloseKey(vendor);
+    }
+  }
+
+  char code[64];
+  unsigned long exit_code = 0;
+  if (ScriptLine("standin-exitcodes.txt", run, true, code, sizeof code)) {
+    exit_code = static_cast<unsigned long>(std::strtoll(code, nullptr, 10));
+  }
+  ExitProcess(exit_code);
 }
