@@ -18,9 +18,15 @@ set(KOVA_WIN32_SOURCES
   settings/vendor_key.cpp
   settings/policy_key.cpp
   settings/user_auto_update.cpp
+  reporting/http_exchange.cpp
+  reporting/country_lookup.cpp
+  descriptor/descriptor_fetch.cpp
+  settings/client_facts_win32.cpp
+  reporting/status_log_win32.cpp
+  reporting/status_report_win32.cpp
 )
 add_library(kova_win32 STATIC ${KOVA_WIN32_SOURCES})
-target_link_libraries(kova_win32 PUBLIC kova_core advapi32 shell32 user32 kernel32)
+target_link_libraries(kova_win32 PUBLIC kova_core wininet advapi32 shell32 user32 kernel32)
 target_compile_options(kova_win32 PRIVATE ${KOVA_WARNINGS} ${KOVA_PRODUCT_COMPILE_OPTIONS})
 target_compile_definitions(kova_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
 
@@ -54,8 +60,13 @@ add_custom_command(
 set(KOVA_MANIFEST ${PROJECT_SOURCE_DIR}/resources/krt.manifest)
 set(KOVA_STRINGS_RC ${PROJECT_SOURCE_DIR}/resources/strings.rc)
 
-# kova_add_bootstrapper(<target> <output name> <package file or "">)
+# kova_add_bootstrapper(<target> <output name> <package file or ""> [NO_ICON])
 function(kova_add_bootstrapper target output_name package)
+  if("NO_ICON" IN_LIST ARGN)
+    set(KOVA_ICON_LINE "// no icon")
+  else()
+    set(KOVA_ICON_LINE "114 ICON \"${KOVA_ICON}\"")
+  endif()
   if(package)
     set(KOVA_PACKAGE_LINE "101 KOVA_INSTALLER \"${package}\"")
   else()
@@ -79,6 +90,8 @@ endfunction()
 kova_add_bootstrapper(krt_bootstrapper krt-1.6.0_07-windows-i586 ${KOVA_PACKAGE})
 # For tests: the same exe without the package resource.
 kova_add_bootstrapper(krt_nopackage krt-nopackage "")
-# For size measurements: the exe with an empty package.
+# For size measurements: the exe with an empty package, with and without the icon.
 file(WRITE ${CMAKE_BINARY_DIR}/packaging/empty.msi "")
 kova_add_bootstrapper(krt_emptypackage krt-emptypackage ${CMAKE_BINARY_DIR}/packaging/empty.msi)
+kova_add_bootstrapper(krt_emptypackage_noicon krt-emptypackage-noicon
+  ${CMAKE_BINARY_DIR}/packaging/empty.msi NO_ICON)

@@ -5,6 +5,7 @@
 
 #include "platform/os_seam.h"
 #include "platform/system_library.h"
+#include "platform/win32_handles.h"
 #include "settings/registry_key.h"
 #include "settings/registry_settings.h"
 #include "settings/registry_text.h"
@@ -75,15 +76,13 @@ bool ProtectData(const BYTE* data, DWORD data_length, BYTE* out, DWORD out_size,
 }
 
 void WriteUserAutoUpdateCheck() {
-  RegistryKey user;
+  RegKeyHolder user;
   DWORD disposition = 0;
-  HKEY created = nullptr;
   if (Os().RegCreateKeyExA(HKEY_CURRENT_USER, kPolicyKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                           KEY_ALL_ACCESS, nullptr, &created, &disposition) != ERROR_SUCCESS) {
+                           KEY_ALL_ACCESS, nullptr, user.Receive(),
+                           &disposition) != ERROR_SUCCESS) {
     return;
   }
-  RegCloseKey(created);
-  if (user.Open(HKEY_CURRENT_USER, kPolicyKeyPath, KEY_ALL_ACCESS) != ERROR_SUCCESS) return;
 
   BYTE block[kProtectionBufferSize];
   DWORD length = 0;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/os_seam.h"
 
@@ -92,10 +93,104 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   return std::fclose(f) == 0 && ok;
 }
 
+void CleanProductKeys::Delete() {
+  DeleteRegistryTree(HKEY_LOCAL_MACHINE, "Software\\KovaSoft");
+  DeleteRegistryTree(HKEY_CURRENT_USER, "SOFTWARE\\KovaSoft");
+}
+
 std::string SystemDirectory() {
   char dir[MAX_PATH];
   GetSystemDirectoryA(dir, sizeof dir);
   return dir;
+}
+
+void DeleteRegistryTree(HKEY root, const char* path) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+  char child[256];
+  DWORD size = sizeof child;
+  // Always the first subkey: each pass deletes it, so the list shrinks.
+  while (RegEnumKeyExA(key, 0, child, &size, nullptr, nullptr, nullptr, nullptr) ==
+         ERROR_SUCCESS) {
+    DeleteRegistryTree(key, child);
+    size = sizeof child;
+  }
+  RegCloseKey(key);
+  RegDeleteKeyA(root, path);
+}
+
+bool RegistryKeyExists(HKEY root, const char* path) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+bool ReadRegistryValue(HKEY root, const char* path, const char* name, DWORD* type,
+                       std::string* data) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  DWORD size = 0;
+  LONG status = RegQueryValueExA(key, name, nullptr, type, nullptr, &size);
+  if (status == ERROR_SUCCESS) {
+    std::string bytes(size + 1, '\0');
+    status = RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(&bytes[0]),
+                              &size);
+    bytes.resize(size);
+    *data = bytes;
+  }
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+
+bool WriteRegistryValue(HKEY root, const char* path, const char* name, DWORD type,
+                        const std::string& data, size_t length) {
+  if (length > data.size()) length = data.size();
+  HKEY key;
+  if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  LONG status = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                               static_cast<DWORD>(length));
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+
+ScopedImportPatch::ScopedImportPatch(const char* dll, const char* function, void* replacement) {
+  auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+  auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+  auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (dir.VirtualAddress == 0) return;
+  for (auto* desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+       desc->Name != 0; ++desc) {
+    if (lstrcmpiA(reinterpret_cast<const char*>(base + desc->Name), dll) != 0) continue;
+    if (desc->OriginalFirstThunk == 0) continue;  // no names to match
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->OriginalFirstThunk);
+    auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
+    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      auto* by_name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), function) != 0) continue;
+      void** slot = reinterpret_cast<void**>(&slots->u1.Function);
+      DWORD old;
+      if (!VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old)) return;
+      original_ = *slot;
+      *slot = replacement;
+      VirtualProtect(slot, sizeof *slot, old, &old);
+      slot_ = slot;
+      return;
+    }
+  }
+}
+
+ScopedImportPatch::~ScopedImportPatch() {
+  if (slot_ == nullptr) return;
+  DWORD old;
+  VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &old);
+  *slot_ = original_;
+  VirtualProtect(slot_, sizeof *slot_, old, &old);
 }
 
 }  // namespace test

@@ -1,5 +1,6 @@
-// Shared helpers of the Win32 tests: a scratch folder, file reading, and the
-// recorder that stands in for the fatal box and the process exit.
+// Shared helpers of the Win32 tests: a scratch folder, file reading, registry
+// keys and values, patching the test exe's own imports, and the recorder that
+// stands in for the fatal box and the process exit.
 #pragma once
 
 #include <windows.h>
@@ -28,6 +29,48 @@ void RemoveTree(const std::string& path);
 
 // The system directory, such as "C:\windows\system32".
 std::string SystemDirectory();
+
+// Deletes a registry key with all its subkeys and values; nothing when it is missing.
+void DeleteRegistryTree(HKEY root, const char* path);
+bool RegistryKeyExists(HKEY root, const char* path);
+
+// Deletes the product's keys (HKLM Software\KovaSoft, HKCU SOFTWARE\KovaSoft)
+// when made and again when gone, so a test starts clean and leaves nothing.
+class CleanProductKeys {
+ public:
+  CleanProductKeys() { Delete(); }
+  ~CleanProductKeys() { Delete(); }
+  static void Delete();
+};
+// One value's type and bytes exactly as RegQueryValueExA reports them; false
+// when the key or the value is missing.
+bool ReadRegistryValue(HKEY root, const char* path, const char* name, DWORD* type,
+                       std::string* data);
+// Creates the key when missing and stores the first `length` bytes of data
+// (all of them by default) with RegSetValueExA. Wine stores one byte more for
+// a string type when the byte after the stored ones is a NUL (Windows does
+// not); to store a REG_SZ truly without terminator, give data one non-zero
+// byte more than length.
+bool WriteRegistryValue(HKEY root, const char* path, const char* name, DWORD type,
+                        const std::string& data, size_t length = std::string::npos);
+
+// Points one entry of the test exe's own import table (dll!function, matched
+// by name) at a replacement for the life of a scope. For system calls that are
+// not seam entries, where a test must see the arguments the code passes; the
+// replacement forwards to Original() to keep the real effect.
+class ScopedImportPatch {
+ public:
+  ScopedImportPatch(const char* dll, const char* function, void* replacement);
+  ~ScopedImportPatch();
+  ScopedImportPatch(const ScopedImportPatch&) = delete;
+  ScopedImportPatch& operator=(const ScopedImportPatch&) = delete;
+  bool Patched() const { return slot_ != nullptr; }
+  void* Original() const { return original_; }
+
+ private:
+  void** slot_ = nullptr;
+  void* original_ = nullptr;
+};
 
 // Records MessageBoxA calls and turns ExitProcess into a jump back to the test:
 //   FatalRecorder rec;
