@@ -26,6 +26,8 @@ set(KOVA_WIN32_TEST_SOURCES
   bootstrap/package_extraction_win32_test.cpp
   bootstrap/engine_win32_test.cpp
   bootstrap/resources_win32_test.cpp
+  bootstrap/languages_win32_test.cpp
+  settings/registry_settings_win32_test.cpp
 )
 add_executable(kova_win32_tests ${KOVA_WIN32_TEST_SOURCES}
   ${CMAKE_CURRENT_BINARY_DIR}/test_resources.rc)
