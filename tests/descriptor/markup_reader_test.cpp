@@ -156,6 +156,7 @@ TEST_F(MarkupReaderTest, Attributes) {
       {"unquoted ends at white space", "<a k=v >x</a>", "a[k=v](#x)"},
       {"white space after = ends value", "<a k= v=\"1\"/>", "a[v=1,k=]()"},
       {"name without =", "<a b c=\"1\"/>", "a[c=1]()"},
+      {"a name runs over > to white space", "<a b>x</a> <c/>", "a()"},
       {"white space before =", "<a k =\"1\"/>", "a[k=1]()"},
       {"empty name", "<a =\"1\"/>", "a[=1]()"},
       {"value not decoded", "<a k=\"&amp;&lt;\"/>", "a[k=&amp;&lt;]()"},
