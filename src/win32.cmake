@@ -79,7 +79,8 @@ function(kova_add_bootstrapper target output_name package)
   add_executable(${target} WIN32 bootstrap/winmain.cpp ${rc})
   target_compile_options(${target} PRIVATE ${KOVA_WARNINGS} ${KOVA_PRODUCT_COMPILE_OPTIONS})
   target_link_libraries(${target} PRIVATE kova_win32)
-  target_link_options(${target} PRIVATE -static-libgcc -static-libstdc++ -s
+  target_link_options(${target} PRIVATE -nostartfiles -Wl,-e,_KovaStartup@0
+    -static-libgcc -static-libstdc++ -s
     -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
     -Wl,-Map,${CMAKE_CURRENT_BINARY_DIR}/${output_name}.map)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output_name}
