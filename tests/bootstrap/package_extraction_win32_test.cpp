@@ -316,7 +316,9 @@ TEST_F(ExtractionTest, WritesExactlyTheResourceInChunksOfAtMost8192) {
     EXPECT_TRUE(written == ResourceBytes(c.id)) << written.size();
     ASSERT_EQ(g_chunks.size(), c.chunks);
     for (size_t i = 0; i + 1 < g_chunks.size(); ++i) ASSERT_EQ(g_chunks[i], 8192u) << i;
-    if (c.chunks > 0) EXPECT_EQ(g_chunks.back(), c.last_chunk);
+    if (c.chunks > 0) {
+      EXPECT_EQ(g_chunks.back(), c.last_chunk);
+    }
   }
   EXPECT_EQ(ResourceBytes(kLargeResource).size(), 15857152u);
 }
