@@ -28,16 +28,28 @@ set(KOVA_WIN32_TEST_SOURCES
   bootstrap/resources_win32_test.cpp
   bootstrap/languages_win32_test.cpp
   settings/registry_settings_win32_test.cpp
+  reporting/simulator_client.cpp
+  reporting/network_test_support.cpp
+  reporting/http_exchange_win32_test.cpp
+  reporting/country_lookup_win32_test.cpp
+  descriptor/descriptor_fetch_win32_test.cpp
+  settings/client_facts_win32_test.cpp
+  reporting/status_log_win32_test.cpp
+  reporting/status_report_win32_test.cpp
 )
 add_executable(kova_win32_tests ${KOVA_WIN32_TEST_SOURCES}
   ${CMAKE_CURRENT_BINARY_DIR}/test_resources.rc)
 target_include_directories(kova_win32_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(kova_win32_tests PRIVATE kova_win32 gtest_main shell32)
+target_link_libraries(kova_win32_tests PRIVATE kova_win32 gtest_main shell32 ws2_32)
 target_compile_options(kova_win32_tests PRIVATE ${KOVA_WARNINGS})
 target_link_options(kova_win32_tests PRIVATE -static)
 set_target_properties(kova_win32_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KOVA_BIN})
 add_dependencies(kova_win32_tests engine_standin krt_bootstrapper)
 add_test(NAME win32_tests COMMAND kova_win32_tests)
+# The network tests once more, with the vendor services simulator as WinINet's proxy.
+add_test(NAME win32_network_tests
+  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/tools/simulator.py run -- ${CMAKE_CROSSCOMPILING_EMULATOR}
+    $<TARGET_FILE:kova_win32_tests> --gtest_filter=HttpExchangeTest.*:CountryLookupTest.*:DescriptorFetchTest.*)
 
 # Tools.
 function(kova_add_tool target)

@@ -7,13 +7,22 @@
 #include "bootstrap/package_extraction.h"
 #include "bootstrap/process_state.h"
 #include "bootstrap/product.h"
+#include "descriptor/descriptor_fetch.h"
 #include "platform/os_seam.h"
+#include "reporting/country_lookup.h"
+#include "reporting/status_report.h"
 #include "settings/registry_settings.h"
 #include "text/bounded_text.h"
 
 namespace kova {
 
 namespace {
+
+// Engine exit codes that mean the install succeeded (3010, 1641: a restart is needed or under way).
+bool IsSuccessfulInstall(int32_t exit_code) {
+  return exit_code == ERROR_SUCCESS || exit_code == ERROR_SUCCESS_REBOOT_REQUIRED ||
+         exit_code == ERROR_SUCCESS_REBOOT_INITIATED;
+}
 
 // Deletes the values a finished run must not leave behind.
 void CleanUp() {
@@ -56,6 +65,12 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv) {
     return exit_code;
   }
 
+  // Best effort: neither step can stop the install.
+  if (!FetchUpdateDescriptor()) state.descriptor_fetched = 0;
+  if (state.reporting || state.descriptor_fetched) {
+    LookupCountry(state.country_lookup_url, state.country);
+  }
+
   if (!GetMsiexecPath(state.msiexec_path, sizeof state.msiexec_path)) {
     return kExitMsiexecNotFound;
   }
@@ -72,6 +87,11 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv) {
       UpdateInstallStatus();
       exit_code = RunAndWait(command_line);
     }
+  }
+
+  if (state.reporting && !IsSuccessfulInstall(exit_code)) {
+    PostInstallStatus(state.post_status_url, install_method, "ic", state.country, kRuntimeBuild,
+                      exit_code);
   }
 
   CleanUp();

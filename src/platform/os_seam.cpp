@@ -9,6 +9,7 @@ const OsSeam kRealOs = {
     ::GetLocalTime,    ::GetCurrentProcessId,  ::LoadLibraryA,    ::GetProcAddress,
     ::FreeLibrary,     ::CreateFileA,          ::WriteFile,       ::CloseHandle,
     ::CreateProcessA,  ::MessageBoxA,          ::ExitProcess,     ::RegCreateKeyExA,
+    ::InternetErrorDlg, ::InternetCloseHandle, ::GetSystemTimeAsFileTime,
 };
 
 OsSeam g_os = kRealOs;

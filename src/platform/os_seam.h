@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wininet.h>
 
 namespace kova {
 
@@ -37,6 +38,13 @@ struct OsSeam {
   LONG(WINAPI* RegCreateKeyExA)(HKEY parent, LPCSTR sub_key, DWORD reserved, LPSTR class_name,
                                 DWORD options, REGSAM access, LPSECURITY_ATTRIBUTES sa,
                                 PHKEY result, LPDWORD disposition);
+  // WinINet: the error and proxy-credentials dialog, so a test can give the
+  // user's answer, and the handle release, so a test can see its order.
+  DWORD(WINAPI* InternetErrorDlg)(HWND owner, HINTERNET request, DWORD error, DWORD flags,
+                                  LPVOID* data);
+  BOOL(WINAPI* InternetCloseHandle)(HINTERNET handle);
+  // The wall clock (UTC), which goes into a new visitor id.
+  void(WINAPI* GetSystemTimeAsFileTime)(LPFILETIME time);
 };
 
 // The process's seam table.

@@ -3,11 +3,15 @@ own copy of the project's Wine prefix, with a persistent wineserver per copy."""
 import os
 import pwd
 import shutil
+import socket
 import subprocess
-import tempfile
+import sys
 from pathlib import Path
 
 import pytest
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools"))
+from simulator import Simulator  # noqa: E402
 
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("KOVA_BUILD_DIR", ROOT / "build" / "win32"))
@@ -34,6 +38,13 @@ def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
 
 
+def closed_loopback_port():
+    """A loopback port nothing listens on (bound once, then released)."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
 class Wine:
     """One isolated prefix: run programs, read and write its registry and files."""
 
@@ -43,6 +54,9 @@ class Wine:
         self.env = {k: v for k, v in os.environ.items() if k not in ("TMPDIR", "DISPLAY")}
         self.env.update(WINEPREFIX=str(self.prefix), WINEARCH="win32", WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=")
+        # Every vendor host name goes to a loopback proxy: a closed port unless a
+        # scenario brings the simulator, so no run ever looks further than this machine.
+        self.env["http_proxy"] = f"http://127.0.0.1:{closed_loopback_port()}"
         self.runs = 0
         subprocess.run(["wineserver", "-p"], env=self.env, check=True)
 
@@ -205,3 +219,20 @@ def wine(template_prefix, tmp_path):
 @pytest.fixture
 def standin(wine):
     return EngineStandIn(wine)
+
+
+# ---- The vendor services simulator, as WinINet's proxy (network scenarios) ----
+
+@pytest.fixture
+def simulator():
+    """A running simulator; pass simulator.proxy_env as the Wine run's extra_env."""
+    sim = Simulator(lifetime=900)
+    sim.start()
+    yield sim
+    sim.stop()
+
+
+@pytest.fixture
+def closed_proxy_env():
+    """A proxy setting that points at a loopback port nothing listens on."""
+    return {"http_proxy": f"http://127.0.0.1:{closed_loopback_port()}"}

@@ -1,0 +1,57 @@
+#include "descriptor/descriptor_fetch.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include "bootstrap/languages.h"
+#include "bootstrap/process_state.h"
+#include "descriptor/descriptor_interpretation.h"
+#include "reporting/http_exchange.h"
+#include "reporting/vendor_endpoints.h"
+#include "settings/registry_settings.h"
+#include "text/bounded_text.h"
+
+namespace kova {
+
+namespace {
+constexpr DWORD kRequestTargetSize = 4096;  // URL path plus query or fragment
+}  // namespace
+
+void ApplyUpdateDescriptor(const char* text) {
+  const char* language_tag = GetDescriptorLanguageTag();
+  // The tree lives until the process ends, like every tree the reader builds here.
+  ApplyDescriptorTree(ParseMarkup(text), language_tag, &State());
+}
+
+int FetchUpdateDescriptor() {
+  ProcessState& state = State();
+  state.country_lookup_url[0] = '\0';
+  state.post_status_url[0] = '\0';
+
+  char url[kDescriptorUrlSize];
+  if (!ReadVendorValue("InstallerXmlURL", url, sizeof url)) {
+    TextCopy(url, sizeof url, kDefaultDescriptorUrl);
+  }
+
+  HttpExchange exchange;
+  char request_target[kRequestTargetSize];
+  if (!OpenHttpRequest(&exchange, url, static_cast<DWORD>(TextLength(url)), "GET",
+                       kHttpRequestFlags, kMaxUrlPartSize, request_target,
+                       sizeof request_target, HostPolicy::kAnyHost)) {
+    return 0;
+  }
+  // One send: no error dialog and no proxy-credentials retry here.
+  if (!HttpSendRequestA(exchange.request, nullptr, 0, nullptr, 0)) return 0;
+  if (QueryHttpStatus(exchange.request) != HTTP_STATUS_OK) return 0;
+
+  // One read; a longer body is cut, its last kept byte giving way to the NUL.
+  char body[kDescriptorResponseSize];
+  DWORD received = 0;
+  if (InternetReadFile(exchange.request, body, sizeof body, &received) && received > 0) {
+    body[received < sizeof body ? received : sizeof body - 1] = '\0';
+    ApplyUpdateDescriptor(body);
+  }
+  return 1;
+}
+
+}  // namespace kova

@@ -1,0 +1,19 @@
+// The update descriptor fetch: one HTTP GET of the descriptor URL, and the
+// interpretation of its body into the process state.
+#pragma once
+
+#include <cstddef>
+
+namespace kova {
+
+constexpr size_t kDescriptorUrlSize = 1024;
+constexpr size_t kDescriptorResponseSize = 10240;  // one read; at most 10239 bytes interpreted
+
+// Empties the post-status and country-lookup URLs, then GETs the descriptor
+// named by the vendor key's InstallerXmlURL (the built-in URL when there is
+// none, or it is empty or too long). Returns 1 when the server answered 200,
+// whether or not a body could be read, and applies a non-empty body; 0 when
+// no request could be made or sent, or the status was anything else.
+int FetchUpdateDescriptor();
+
+}  // namespace kova

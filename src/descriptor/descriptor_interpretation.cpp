@@ -1,0 +1,57 @@
+#include "descriptor/descriptor_interpretation.h"
+
+#include "text/bounded_text.h"
+
+namespace kova {
+
+namespace {
+
+const char kRootName[] = "kova-update";
+const char kBlockName[] = "information";
+const char kUsableVersion[] = "1.0";
+const char kFallbackLanguage[] = "en";
+const char kReportingOff[] = "0";
+
+// The value of a setting element: its first child's text, or none when the
+// element is missing or empty. A first child that is an element carries a
+// name, not a value, so it counts as no value either.
+const char* SettingText(const MarkupNode* element) {
+  if (element == nullptr || element->firstChild == nullptr ||
+      element->firstChild->kind != NodeText) {
+    return nullptr;
+  }
+  return element->firstChild->text;
+}
+
+}  // namespace
+
+void ApplyDescriptorTree(MarkupNode* first_node, const char* language_tag, ProcessState* state) {
+  if (first_node == nullptr || first_node->kind != NodeElement ||
+      !TextEquals(first_node->text, kRootName)) {
+    return;
+  }
+  for (MarkupNode* block = first_node->firstChild; block != nullptr; block = block->nextSibling) {
+    if (block->kind != NodeElement || !TextEquals(block->text, kBlockName)) continue;
+    const char* version = GetAttribute(block->attributes, "version");
+    const char* language = GetAttribute(block->attributes, "xml:lang");
+    if (version == nullptr || !TextEquals(version, kUsableVersion)) continue;
+    if (language == nullptr) continue;
+    const bool own_language = TextEquals(language, language_tag);
+    if (!own_language && !TextEquals(language, kFallbackLanguage)) continue;
+
+    const char* post_status = SettingText(FindChildElement(block->firstChild, "post-status"));
+    const char* country_lookup = SettingText(FindChildElement(block->firstChild, "cntry-lookup"));
+    state->reporting = 0;
+    if (post_status != nullptr && !TextEquals(post_status, kReportingOff)) {
+      // Longer texts keep their first 255 bytes.
+      TextCopy(state->post_status_url, sizeof state->post_status_url, post_status);
+      state->reporting = 1;
+    }
+    if (country_lookup != nullptr) {
+      TextCopy(state->country_lookup_url, sizeof state->country_lookup_url, country_lookup);
+    }
+    if (own_language) break;
+  }
+}
+
+}  // namespace kova

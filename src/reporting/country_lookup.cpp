@@ -1,0 +1,40 @@
+#include "reporting/country_lookup.h"
+
+#include "reporting/http_exchange.h"
+#include "reporting/trusted_endpoint.h"
+#include "text/bounded_text.h"
+
+namespace kova {
+
+namespace {
+constexpr DWORD kLookupPartSize = 256;   // bytes of each URL-part buffer
+constexpr DWORD kHeaderBufferSize = 256;  // the object name, then the header
+}  // namespace
+
+int LookupCountry(const char* url, char* country) {
+  TextCopy(country, kCountryCodeSize, kUnknownCountry);
+  if (url[0] == '\0' || !IsTrustedEndpoint(url)) return 0;
+
+  HttpExchange exchange;
+  // The request's object name first, then the header name and its value.
+  char header[kHeaderBufferSize];
+  if (!OpenHttpRequest(&exchange, url, static_cast<DWORD>(TextLength(url)), "HEAD",
+                       kHttpRequestFlags, kLookupPartSize, header, sizeof header,
+                       HostPolicy::kTrustedOnly)) {
+    return 0;
+  }
+  DWORD status = 0;
+  if (!SendWithAuthRetry(&exchange, nullptr, 0, &status) || status != HTTP_STATUS_OK) return 0;
+
+  DWORD size = sizeof header;
+  TextCopy(header, sizeof header, "COUNTRY");
+  int result = 0;
+  if (HttpQueryInfoA(exchange.request, HTTP_QUERY_CUSTOM, header, &size, nullptr) &&
+      TextLengthN(header, sizeof header) >= 2) {
+    TextCopyN(country, kCountryCodeSize, header, 2);
+    result = 1;
+  }
+  return result;
+}
+
+}  // namespace kova

@@ -1,0 +1,18 @@
+// The client's country, as the vendor's country-lookup service sees it: an
+// HTTP HEAD whose response carries the two letters in the header COUNTRY.
+#pragma once
+
+#include <cstddef>
+
+namespace kova {
+
+constexpr size_t kCountryCodeSize = 3;  // two characters and the terminator
+constexpr char kUnknownCountry[] = "YY";
+
+// Sets country[kCountryCodeSize] to "YY" first, then, for a non-empty URL
+// that passes both trust tests, asks the service. Returns 1 with the first
+// two characters of the COUNTRY header, taken as they come, when the answer
+// was a 200 with a header of at least two characters; 0 with "YY" otherwise.
+int LookupCountry(const char* url, char* country);
+
+}  // namespace kova

@@ -1,0 +1,66 @@
+// The one way the bootstrapper makes an HTTP exchange with WinINet: open an
+// internet handle as "kupdate" with the system's proxy settings, split the
+// URL, connect, open a request, send it, read the numeric status.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+namespace kova {
+
+constexpr char kHttpAgent[] = "kupdate";
+// Every exchange: not cached, connection kept (0x04400000).
+constexpr DWORD kHttpRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
+// The largest URL-part buffer an exchange uses (the descriptor GET's).
+constexpr DWORD kMaxUrlPartSize = 1024;
+// FLAGS_ERROR_UI_FILTER_FOR_ERRORS | _FLAGS_CHANGE_OPTIONS | _FLAGS_GENERATE_DATA.
+constexpr DWORD kErrorDialogFlags = 7;
+
+// The three handles of one request, each null until opened. The holder owns
+// them: Close (and the destructor) releases the request, then the
+// connection, then the internet handle, each only when it is open.
+class HttpExchange {
+ public:
+  HttpExchange() = default;
+  ~HttpExchange() { Close(); }
+  HttpExchange(const HttpExchange&) = delete;
+  HttpExchange& operator=(const HttpExchange&) = delete;
+  void Close();
+
+  HINTERNET internet = nullptr;
+  HINTERNET connection = nullptr;
+  HINTERNET request = nullptr;
+};
+
+// Which hosts an exchange may connect to, decided on the host the URL
+// splitter yields (the very text handed to InternetConnectA).
+enum class HostPolicy {
+  kAnyHost,      // the descriptor URL: from the vendor key or built in
+  kTrustedOnly,  // URLs from the descriptor: see IsTrustedHost
+};
+
+// Opens the three handles of a request for the first url_length characters
+// of url. part_size is the capacity of each URL-part buffer (at most
+// kMaxUrlPartSize); request_path[request_path_size] receives the object name
+// (the URL path or "/", then any query or fragment). An "https" URL gets
+// INTERNET_FLAG_SECURE on top of flags. Fails, with every handle released,
+// when a handle cannot be opened, when the URL cannot be split, when its host
+// is empty or refused by the policy, or when the object name does not fit.
+bool OpenHttpRequest(HttpExchange* exchange, const char* url, DWORD url_length, const char* verb,
+                     DWORD flags, DWORD part_size, char* request_path, DWORD request_path_size,
+                     HostPolicy policy);
+
+// Sends the open request with body[body_length] (none: null, 0) and no header
+// text. A failed send ends silently on a time-out, an unresolved name or a
+// refused connection; other errors go to the Internet error dialog, and only
+// its "retry" answer sends again. A 407 from a proxy goes to the same dialog
+// for as long as the user retries. Returns true ("reached") when a send
+// succeeded and the status was queried; *status is then the last status read,
+// 0 when it could not be read.
+bool SendWithAuthRetry(HttpExchange* exchange, const void* body, DWORD body_length,
+                       DWORD* status);
+
+// The numeric HTTP status of a sent request, 0 when it cannot be read.
+DWORD QueryHttpStatus(HINTERNET request);
+
+}  // namespace kova

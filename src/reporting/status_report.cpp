@@ -1,0 +1,114 @@
+#include "reporting/status_report.h"
+
+#include "reporting/vendor_endpoints.h"
+#include "text/bounded_text.h"
+
+namespace kova {
+
+namespace {
+
+constexpr char kBodyStart[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?> <request> ";
+constexpr char kBodyEnd[] = "</request>";
+
+}  // namespace
+
+bool AppendElement(char* buffer, size_t cap, const char* name, const char* value) {
+  bool fit = TextAppend(buffer, cap, "<");
+  fit = fit && TextAppend(buffer, cap, name);
+  fit = fit && TextAppend(buffer, cap, ">");
+  fit = fit && TextAppend(buffer, cap, value);
+  fit = fit && TextAppend(buffer, cap, "</");
+  fit = fit && TextAppend(buffer, cap, name);
+  fit = fit && TextAppend(buffer, cap, ">");
+  return fit;
+}
+
+void SplitPostStatusUrl(const char* post_status_url, size_t* url_length, char* suite_id,
+                        size_t cap) {
+  size_t comma = 0;
+  while (post_status_url[comma] != '\0' && post_status_url[comma] != ',') ++comma;
+  *url_length = comma;
+  if (post_status_url[comma] == ',') {
+    // A suite id too long for its buffer is cut there, never written past it.
+    TextCopy(suite_id, cap, post_status_url + comma + 1);
+  } else {
+    TextCopy(suite_id, cap, kProductionSuite);
+  }
+}
+
+bool IsDevelopmentSuite(const char* suite_id) { return TextEquals(suite_id, kDevelopmentSuite); }
+
+void Prop20Value(const char* post_status_url, char* value, size_t cap) {
+  if (!TextContains(post_status_url, "https://")) {
+    TextCopy(value, cap, "plaintextdummy");
+  } else if (TextStartsWith(post_status_url, kMetricsPrefix)) {
+    TextFormat(value, cap, "%x", kMetricsToken);
+  } else {
+    TextCopy(value, cap, "qaplaceholder");
+  }
+}
+
+bool FormatProductsText(const char* install_status, int32_t exit_code, char* products,
+                        size_t cap) {
+  const bool exists = TextEquals(install_status, "exists");
+  // The runtime is already there: the install did not fail as such.
+  if (exists && (exit_code == 1603 || exit_code == 1602)) exit_code = -128;
+  bool fit = TextFormat(products, cap, ";krt|%d", exit_code);
+  if (install_status[0] != '\0' && !exists) {
+    // A long install status is cut at the buffer's end.
+    fit = TextAppend(products, cap, install_status) && fit;
+  }
+  return fit;
+}
+
+bool BuildReportBody(const ReportBodyFields& f, char* body, size_t cap, BodySpan* prop20) {
+  prop20->at = 0;
+  prop20->length = 0;
+  bool fit = TextCopy(body, cap, kBodyStart);
+  fit = AppendElement(body, cap, "sc_xml_ver", "1.0") && fit;
+  fit = AppendElement(body, cap, "reportsuiteid", f.suite_id) && fit;
+  fit = AppendElement(body, cap, "visitorid", f.visitor_id) && fit;
+  if (f.with_prop21) fit = AppendElement(body, cap, "prop21", f.visitor_id) && fit;
+  // The value starts right after the opening tag.
+  size_t before = TextLength(body) + sizeof "<prop20>" - 1;
+  fit = AppendElement(body, cap, "prop20", f.prop20) && fit;
+  if (fit) {
+    prop20->at = before;
+    prop20->length = TextLength(f.prop20);
+  }
+  fit = AppendElement(body, cap, "pagename", f.report_state) && fit;
+  fit = AppendElement(body, cap, "evar2", f.build) && fit;
+  fit = AppendElement(body, cap, "evar3", f.previous_version) && fit;
+  fit = AppendElement(body, cap, "evar4", "i586") && fit;
+  fit = AppendElement(body, cap, "evar5", f.architecture) && fit;
+  fit = AppendElement(body, cap, "evar6", f.os_description) && fit;
+  fit = AppendElement(body, cap, "evar7", f.install_method) && fit;
+  fit = AppendElement(body, cap, "evar8", f.country) && fit;
+  fit = AppendElement(body, cap, "events", "event6,event7") && fit;
+  fit = AppendElement(body, cap, "products", f.products) && fit;
+  fit = TextAppend(body, cap, kBodyEnd) && fit;
+  return fit;
+}
+
+void MaskSpan(char* body, size_t cap, const BodySpan& span) {
+  for (size_t i = span.at; i < span.at + span.length && i + 1 < cap && body[i] != '\0'; ++i) {
+    body[i] = 'X';
+  }
+}
+
+bool FormatReportLogText(const ReportLogFields& f, char* log, size_t cap) {
+  bool fit = TextFormat(log, cap, "InstallStatus:ret=%d visid=%s method=%s state=%s ver=%s,%s",
+                        static_cast<int32_t>(f.http_status), f.visitor_id, f.install_method,
+                        f.report_state, f.previous_version, f.build);
+  if (f.products[0] != '\0') {
+    fit = TextAppend(log, cap, " ICstatus=") && fit;
+    fit = TextAppend(log, cap, f.products) && fit;
+  }
+  if (f.response_length > 0) {
+    fit = TextAppend(log, cap, "\n") && fit;
+    fit = TextAppendN(log, cap, f.response, f.response_length) && fit;
+  }
+  return fit;
+}
+
+}  // namespace kova

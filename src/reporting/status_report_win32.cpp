@@ -1,0 +1,122 @@
+// PostInstallStatus: gathers the report facts once per process, consumes the
+// install status the package left, POSTs the report and logs the exchange.
+#include <windows.h>
+#include <wininet.h>
+
+#include "reporting/http_exchange.h"
+#include "reporting/status_log.h"
+#include "reporting/status_report.h"
+#include "reporting/trusted_endpoint.h"
+#include "settings/client_facts.h"
+#include "settings/registry_settings.h"
+#include "text/bounded_text.h"
+
+namespace kova {
+
+namespace {
+
+void GatherReportFacts(ReportFacts* facts, char* scratch) {
+  GetOsDescription(facts->os_description, facts->architecture);
+  GetVisitorId(facts->visitor_id, sizeof facts->visitor_id);
+  if (FindPreviousRuntimeVersion(scratch)) {
+    TextCopyN(facts->previous_version, sizeof facts->previous_version, scratch,
+              kPreviousVersionMaxChars);
+  } else {
+    TextCopy(facts->previous_version, sizeof facts->previous_version, kNoPreviousVersion);
+  }
+  facts->ready = true;
+}
+
+}  // namespace
+
+ReportFacts& ProcessReportFacts() {
+  static ReportFacts facts{};
+  return facts;
+}
+
+int PostInstallStatus(const char* post_status_url, const char* install_method,
+                      const char* report_state, const char* country, const char* build,
+                      int32_t exit_code) {
+  if (post_status_url[0] == '\0' || !IsTrustedEndpoint(post_status_url)) return 1;
+
+  // Scratch for the previous runtime version; later the log line.
+  char log_text[kReportLogTextSize];
+  ReportFacts& facts = ProcessReportFacts();
+  if (!facts.ready) GatherReportFacts(&facts, log_text);
+
+  size_t url_length = 0;
+  char suite_id[kReportSuiteIdSize];
+  SplitPostStatusUrl(post_status_url, &url_length, suite_id, sizeof suite_id);
+  const bool development = IsDevelopmentSuite(suite_id);
+
+  char ping_test[kPingTestSize] = "";
+  const bool with_prop21 = ReadVendorValue("PingTest", ping_test, sizeof ping_test) || development;
+  char prop20[kProp20Size];
+  Prop20Value(post_status_url, prop20, sizeof prop20);
+
+  // The install status the package left is read once and deleted at once.
+  char status_text[kStatusTextSize] = "";
+  ReadVendorValue("InstallStatus", status_text, sizeof status_text);
+  UpdateInstallStatus();
+  // The main sequence runs the engine again; this report is not due.
+  if (TextEquals(status_text, "reinstall")) return 1;
+  SetPolicyString("VisitorId", nullptr);
+  SetPolicyString("Method", nullptr);
+  if (TextEquals(status_text, "decline")) return 1;
+
+  char products[kProductsTextSize];
+  FormatProductsText(status_text, exit_code, products, sizeof products);
+
+  const ReportBodyFields fields{suite_id,       facts.visitor_id,       with_prop21,
+                                prop20,         report_state,           build,
+                                facts.previous_version, facts.architecture, facts.os_description,
+                                install_method, country,                products};
+  char body[kReportBodySize];
+  BodySpan prop20_span{};
+  // Every field is bounded, so with the product's own texts the body always
+  // fits; a cut document is never sent.
+  if (!BuildReportBody(fields, body, sizeof body, &prop20_span)) return 0;
+
+  // The URL proper, the request path and the response share one buffer size.
+  char url[kStatusTextSize];
+  TextCopyN(url, sizeof url, post_status_url, url_length);
+  char request_path[kStatusTextSize];
+  DWORD flags = kHttpRequestFlags;
+  if (TextContains(post_status_url, "https://")) flags |= INTERNET_FLAG_SECURE;
+  HttpExchange exchange;
+  if (!OpenHttpRequest(&exchange, url, static_cast<DWORD>(TextLength(url)), "POST", flags,
+                       kReportUrlPartSize, request_path, sizeof request_path,
+                       HostPolicy::kTrustedOnly)) {
+    return 0;
+  }
+  DWORD status = 0;
+  if (!SendWithAuthRetry(&exchange, body, static_cast<DWORD>(TextLength(body)), &status)) {
+    return 0;  // never reached the server: nothing is logged
+  }
+
+  int result = 0;
+  char response[kStatusTextSize];
+  DWORD response_length = 0;
+  if (status == HTTP_STATUS_OK) {
+    result = 1;
+    if (!InternetReadFile(exchange.request, response, sizeof response, &response_length)) {
+      response_length = 0;
+    }
+  }
+
+  const ReportLogFields log_fields{status,  facts.visitor_id,       install_method,
+                                   report_state, facts.previous_version, build,
+                                   products, response,             response_length};
+  // A long install status or response is cut at the log text's end.
+  FormatReportLogText(log_fields, log_text, sizeof log_text);
+  AppendStatusLog(log_text);
+  if (development) {
+    // The body went out as it was; the log keeps no production token.
+    MaskSpan(body, sizeof body, prop20_span);
+    AppendStatusLog(body);
+  }
+  exchange.Close();
+  return result;
+}
+
+}  // namespace kova

@@ -1,0 +1,96 @@
+#include "reporting/trusted_endpoint.h"
+
+#include <cstddef>
+
+#include "reporting/vendor_endpoints.h"
+#include "text/bounded_text.h"
+
+namespace kova {
+
+namespace {
+
+constexpr size_t kPortLength = 4;  // characters between ":" and "/" that may stand for a port
+
+// True when the `length` bytes of url ending at index end (inclusive) are
+// "." + domain + tail + "/", with any kPortLength characters standing in for
+// tail when with_port is set. Never reads before url[0].
+bool EndsWithDomainAt(const char* url, size_t end, const char* domain, bool with_port) {
+  const size_t domain_length = TextLength(domain);
+  const size_t length = 1 + domain_length + (with_port ? 1 + kPortLength : 0) + 1;
+  if (end + 1 < length) return false;
+  const char* p = url + end + 1 - length;
+  if (*p++ != '.') return false;
+  for (size_t i = 0; i < domain_length; ++i) {
+    if (*p++ != domain[i]) return false;
+  }
+  if (with_port) {
+    if (*p++ != ':') return false;
+    p += kPortLength;
+  }
+  return *p == '/';
+}
+
+// The web host of a prefix: the text between "http://" and the closing "/".
+bool IsWebHostOfPrefix(const char* host, const char* prefix) {
+  const char kScheme[] = "http://";
+  if (!TextStartsWith(prefix, kScheme)) return false;
+  const char* name = prefix + sizeof kScheme - 1;
+  size_t n = 0;
+  while (name[n] != '\0' && name[n] != '/') ++n;
+  size_t i = 0;
+  for (; i < n; ++i) {
+    if (host[i] != name[i]) return false;
+  }
+  return host[i] == '\0';
+}
+
+bool IsBelowDomain(const char* host, const char* domain) {
+  const size_t host_length = TextLength(host);
+  const size_t domain_length = TextLength(domain);
+  if (host_length < domain_length + 2) return false;  // at least one character, ".", the domain
+  const char* tail = host + host_length - domain_length;
+  return tail[-1] == '.' && TextEquals(tail, domain);
+}
+
+bool IsHostCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         c == '-' || c == '.';
+}
+
+}  // namespace
+
+int IsTrustedEndpoint(const char* url) {
+  for (const char* prefix : kVendorWebHostPrefixes) {
+    if (TextContains(url, prefix)) return 1;
+  }
+  size_t dot = 0;
+  while (url[dot] != '\0' && url[dot] != '.') ++dot;
+  if (url[dot] == '\0') return 0;
+  size_t slash = dot;
+  while (url[slash] != '\0' && url[slash] != '/') ++slash;
+  if (url[slash] == '\0') return 0;
+  const char* const domains[] = {kPrimaryVendorDomain, kSecondVendorDomain};
+  for (const char* domain : domains) {
+    if (EndsWithDomainAt(url, slash, domain, false) || EndsWithDomainAt(url, slash, domain, true)) {
+      return 1;
+    }
+  }
+  return 0;
+}
+
+bool IsTrustedHost(const char* host, const char* user_name, const char* password) {
+  if (host == nullptr || host[0] == '\0') return false;
+  if ((user_name != nullptr && user_name[0] != '\0') ||
+      (password != nullptr && password[0] != '\0')) {
+    return false;
+  }
+  for (const char* c = host; *c != '\0'; ++c) {
+    if (!IsHostCharacter(*c)) return false;
+  }
+  for (const char* prefix : kVendorWebHostPrefixes) {
+    if (IsWebHostOfPrefix(host, prefix)) return true;
+  }
+  return IsBelowDomain(host, kPrimaryVendorDomain) || IsBelowDomain(host, kSecondVendorDomain);
+}
+
+}  // namespace kova

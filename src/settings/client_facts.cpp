@@ -1,0 +1,124 @@
+#include "settings/client_facts.h"
+
+#include "bootstrap/product.h"
+#include "text/bounded_text.h"
+
+namespace kova {
+
+namespace {
+
+const char* NtFamilyName(uint32_t major, uint32_t minor, uint32_t product_type) {
+  if (major == 4) return "winnt";
+  if (major == 5 && minor == 0) return "win2000";
+  if (major == 5 && minor == 1) return "winxp";
+  if (major == 5 && minor == 2) return "win2003";
+  if (major == 6 && minor == 0) {
+    return product_type == kProductTypeWorkstation ? "winvista" : "winlong";
+  }
+  return nullptr;
+}
+
+const char* WindowsFamilyName(uint32_t major, uint32_t minor) {
+  if (major == 4 && minor == 10) return "win98";
+  if (major == 4 && minor == 90) return "winme";
+  return "win95";  // every other 4.x, and any other major version
+}
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+void OsNameForVersion(uint32_t platform_id, uint32_t major, uint32_t minor,
+                      uint32_t product_type, char* name, size_t cap) {
+  const char* family = nullptr;
+  if (platform_id == kPlatformNt) {
+    family = NtFamilyName(major, minor, product_type);
+  } else if (platform_id == kPlatformWin32Windows) {
+    family = WindowsFamilyName(major, minor);
+  }
+  if (family != nullptr) {
+    TextCopy(name, cap, family);
+  } else if (major != 0 && minor != 0) {
+    // Versions no row names, such as NT 6.1 ("6.1") or NT 3.51 ("3.51").
+    TextFormat(name, cap, "%d.%d", static_cast<int32_t>(major), static_cast<int32_t>(minor));
+  } else {
+    TextCopy(name, cap, "win32");
+  }
+}
+
+void FormatOsDescription(const char* os_name, int32_t service_pack, char* out, size_t cap) {
+  if (service_pack != 0) {
+    TextFormat(out, cap, "%s-sp%d", os_name, service_pack);
+  } else {
+    TextFormat(out, cap, "%s", os_name);
+  }
+}
+
+void ArchitectureName(uint32_t architecture, char* name, size_t cap) {
+  switch (architecture) {
+    case 0:
+      TextCopy(name, cap, "i586");
+      break;
+    case 6:
+      TextCopy(name, cap, "ia64");
+      break;
+    case 9:
+      TextCopy(name, cap, "amd64");
+      break;
+    default:
+      TextFormat(name, cap, "%d", static_cast<int32_t>(architecture));
+      break;
+  }
+}
+
+int CompareVersionNamesIgnoringCase(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    unsigned char x = static_cast<unsigned char>(LowerAscii(*a));
+    unsigned char y = static_cast<unsigned char>(LowerAscii(*b));
+    if (x != y) return x < y ? -1 : 1;
+    if (x == '\0') return 0;
+  }
+}
+
+bool OfferRuntimeVersion(const char* name, char* best, size_t cap) {
+  if (CompareVersionNamesIgnoringCase(name, best) <= 0) return false;
+  if (TextEquals(name, kRuntimeVersion)) return false;
+  // Names of 3 characters or fewer ("1.6") are family keys, not versions.
+  if (TextLength(name) <= 3) return false;
+  // A name that does not fit would be a different version: leave best alone.
+  if (TextLength(name) >= cap) return false;
+  TextCopy(best, cap, name);
+  return true;
+}
+
+bool MakeVisitorId(uint32_t tick_count, uint32_t unix_seconds, uint32_t process_id, char* id,
+                   size_t cap) {
+  // At most 3 x 8 digits and the filling: always fits.
+  char digits[kVisitorIdSize];
+  TextFormat(digits, sizeof digits, "%x%x%x", tick_count, unix_seconds, process_id);
+  size_t length = TextLength(digits);
+  if (length < 16) {
+    size_t missing = 16 - length;
+    TextAppendN(digits, sizeof digits, "ffffffff", missing < 8 ? missing : 8);
+    length = TextLength(digits);
+  }
+  size_t half = length / 2;
+  bool fit = TextCopyN(id, cap, digits, half);
+  fit = fit && TextAppend(id, cap, "-");
+  fit = fit && TextAppend(id, cap, digits + half);
+  return fit;
+}
+
+bool IsUsableStoredVisitorId(uint32_t stored_size, uint32_t buffer_size) {
+  // A value that fills the whole buffer leaves no terminator: not a text.
+  return stored_size >= kMinStoredVisitorIdBytes && stored_size < buffer_size;
+}
+
+uint32_t UnixSecondsFromFileTime(uint64_t file_time) {
+  constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ull;
+  constexpr uint64_t kIntervalsPerSecond = 10000000ull;
+  if (file_time < kUnixEpochAsFileTime) return 0;
+  return static_cast<uint32_t>((file_time - kUnixEpochAsFileTime) / kIntervalsPerSecond);
+}
+
+}  // namespace kova

@@ -1,0 +1,116 @@
+// The client facts, gathered from Windows: GetVersionExA and
+// GetNativeSystemInfo for the OS facts, the runtime key's subkeys for the
+// previous runtime version, the Policy key for the visitor id.
+#include <windows.h>
+
+#include "platform/os_seam.h"
+#include "platform/system_library.h"
+#include "settings/client_facts.h"
+#include "settings/registry_key.h"
+#include "settings/registry_settings.h"
+#include "settings/registry_text.h"
+#include "text/bounded_text.h"
+
+namespace kova {
+
+namespace {
+
+using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
+
+// The machine's own processor architecture: under WOW64 GetSystemInfo would
+// report the emulated one, so the native call is preferred where it exists.
+uint32_t NativeArchitecture() {
+  SYSTEM_INFO info;
+  ZeroMemory(&info, sizeof info);
+  info.wProcessorArchitecture = PROCESSOR_ARCHITECTURE_INTEL;
+  SystemLibrary kernel32("kernel32.dll");
+  auto get_native = kernel32.FindAs<GetNativeSystemInfoFn>("GetNativeSystemInfo");
+  if (get_native != nullptr) {
+    get_native(&info);
+  } else {
+    GetSystemInfo(&info);
+  }
+  return info.wProcessorArchitecture;
+}
+
+}  // namespace
+
+OsFacts& ProcessOsFacts() {
+  static OsFacts facts{};
+  return facts;
+}
+
+void GatherOsFacts(OsFacts* facts) {
+  OSVERSIONINFOEXA version;
+  ZeroMemory(&version, sizeof version);
+  version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+  auto* plain = reinterpret_cast<OSVERSIONINFOA*>(&version);
+  if (!Os().GetVersionExA(plain)) {
+    // Systems that know only the short structure; the product type stays 0.
+    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+    Os().GetVersionExA(plain);
+  }
+  OsNameForVersion(version.dwPlatformId, version.dwMajorVersion, version.dwMinorVersion,
+                   version.wProductType, facts->os_name, sizeof facts->os_name);
+  facts->service_pack = 0;
+  if (version.szCSDVersion[0] != '\0') {
+    facts->service_pack = ServicePackFromText(version.szCSDVersion, sizeof version.szCSDVersion);
+  }
+  ArchitectureName(NativeArchitecture(), facts->architecture, sizeof facts->architecture);
+  facts->ready = true;
+}
+
+bool GetOsDescription(char* os_description, char* architecture) {
+  OsFacts& facts = ProcessOsFacts();
+  if (!facts.ready) GatherOsFacts(&facts);
+  FormatOsDescription(facts.os_name, facts.service_pack, os_description, kOsFactTextSize);
+  TextFormat(architecture, kOsFactTextSize, "%s", facts.architecture);
+  return true;
+}
+
+bool FindPreviousRuntimeVersion(char* version) {
+  RegistryKey software;
+  RegistryKey vendor;
+  RegistryKey runtime;
+  if (software.Open(HKEY_LOCAL_MACHINE, "SOFTWARE", KEY_READ) != ERROR_SUCCESS ||
+      vendor.Open(software.Get(), "KovaSoft", KEY_READ) != ERROR_SUCCESS ||
+      runtime.Open(vendor.Get(), "Kova Runtime Environment", KEY_READ) != ERROR_SUCCESS) {
+    return false;
+  }
+  char best[kRuntimeVersionNameSize] = "";
+  bool found = false;
+  char name[kRuntimeVersionNameSize];
+  // Any status but 0 ends the walk: no more subkeys, or a name longer than
+  // the buffer (234), after which no subkey is looked at.
+  for (DWORD index = 0;
+       RegEnumKeyA(runtime.Get(), index, name, sizeof name) == ERROR_SUCCESS; ++index) {
+    name[sizeof name - 1] = '\0';
+    if (OfferRuntimeVersion(name, best, sizeof best)) found = true;
+  }
+  if (found) TextFormat(version, kRuntimeVersionNameSize, "%s", best);
+  runtime.Close();
+  vendor.Close();
+  software.Close();
+  return found;
+}
+
+void GetVisitorId(char* id, uint32_t size) {
+  if (size == 0) return;
+  // A stored id carries no terminator: start from a zero-filled buffer.
+  ZeroMemory(id, size);
+  DWORD stored_size = size;
+  if (GetPolicyValue("VisitorId", id, &stored_size) &&
+      IsUsableStoredVisitorId(stored_size, size)) {
+    return;
+  }
+  FILETIME now;
+  Os().GetSystemTimeAsFileTime(&now);
+  const uint64_t file_time =
+      (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  MakeVisitorId(Os().GetTickCount(), UnixSecondsFromFileTime(file_time),
+                Os().GetCurrentProcessId(), id, size);
+  // Best effort: without the right to store it, the id still serves this run.
+  SetPolicyString("VisitorId", id);
+}
+
+}  // namespace kova
