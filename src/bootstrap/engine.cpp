@@ -4,7 +4,7 @@
 #include "bootstrap/process_state.h"
 #include "platform/os_seam.h"
 #include "platform/system_library.h"
-#include "platform/win32_handles.h"
+#include "settings/registry_key.h"
 #include "settings/registry_settings.h"
 #include "text/bounded_text.h"
 
@@ -47,11 +47,8 @@ bool IsInstallerEngineSufficient() {
 }
 
 int GetMsiexecPath(char* buffer, DWORD size) {
-  RegKeyHolder key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInstallerKey, 0, KEY_READ, key.Receive()) !=
-      ERROR_SUCCESS) {
-    return 0;
-  }
+  RegistryKey key;
+  if (key.Open(HKEY_LOCAL_MACHINE, kInstallerKey, KEY_READ) != ERROR_SUCCESS) return 0;
   DWORD bytes = size;
   LONG status = RegQueryValueExA(key.Get(), "InstallerLocation", nullptr, nullptr,
                                  reinterpret_cast<BYTE*>(buffer), &bytes);

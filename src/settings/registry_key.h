@@ -15,6 +15,11 @@ class RegistryKey {
   RegistryKey& operator=(const RegistryKey&) = delete;
 
   HKEY Get() const { return key_; }
+  // For the out-parameter of RegCreateKeyExA; closes any key held first.
+  HKEY* Receive() {
+    Close();
+    return &key_;
+  }
 
   // Closes the key held, if any. Returns RegCloseKey's status, or 0 when none was held.
   LONG Close();

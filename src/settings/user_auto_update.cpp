@@ -5,7 +5,6 @@
 
 #include "platform/os_seam.h"
 #include "platform/system_library.h"
-#include "platform/win32_handles.h"
 #include "settings/registry_key.h"
 #include "settings/registry_settings.h"
 #include "settings/registry_text.h"
@@ -76,7 +75,7 @@ bool ProtectData(const BYTE* data, DWORD data_length, BYTE* out, DWORD out_size,
 }
 
 void WriteUserAutoUpdateCheck() {
-  RegKeyHolder user;
+  RegistryKey user;
   DWORD disposition = 0;
   if (Os().RegCreateKeyExA(HKEY_CURRENT_USER, kPolicyKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
                            KEY_ALL_ACCESS, nullptr, user.Receive(),

@@ -95,31 +95,14 @@ TEST_F(InstallerLocationTest, MissingValueIsNotFound) {
 
 // ---- The engine version ---------------------------------------------------------
 
-std::vector<std::string> g_loaded;
-int g_frees = 0;
-
-HMODULE WINAPI RecordingLoadLibraryA(LPCSTR path) {
-  g_loaded.push_back(path);
-  return RealOs().LoadLibraryA(path);
-}
-
-BOOL WINAPI CountingFreeLibrary(HMODULE module) {
-  ++g_frees;
-  return RealOs().FreeLibrary(module);
-}
-
 HMODULE WINAPI NoLibrary(LPCSTR) { return nullptr; }
 
 TEST(EngineCheck, WineEngineIsSufficientAndVersionDllComesFromTheSystemDirectory) {
-  g_loaded.clear();
-  g_frees = 0;
-  ScopedOsOverride<decltype(OsSeam::LoadLibraryA)> load(&OsSeam::LoadLibraryA,
-                                                        RecordingLoadLibraryA);
-  ScopedOsOverride<decltype(OsSeam::FreeLibrary)> free(&OsSeam::FreeLibrary, CountingFreeLibrary);
+  test::LibraryRecorder libraries;
   EXPECT_TRUE(IsInstallerEngineSufficient());  // Wine's msi.dll is 4.5
-  ASSERT_EQ(g_loaded.size(), 1u);
-  EXPECT_EQ(g_loaded[0], test::SystemDirectory() + "\\version.dll");
-  EXPECT_EQ(g_frees, 1);
+  ASSERT_EQ(test::LibraryRecorder::loaded.size(), 1u);
+  EXPECT_EQ(test::LibraryRecorder::loaded[0], test::SystemDirectory() + "\\version.dll");
+  EXPECT_EQ(test::LibraryRecorder::frees, 1);
 }
 
 TEST(EngineCheck, NoVersionLibraryMeansInsufficient) {

@@ -27,7 +27,39 @@ void WINAPI JumpInsteadOfExit(UINT code) {
   std::longjmp(g_recorder->jump, 1);
 }
 
+HMODULE WINAPI RecordingLoadLibraryA(LPCSTR path) {
+  LibraryRecorder::loaded.push_back(path);
+  return RealOs().LoadLibraryA(path);
+}
+
+BOOL WINAPI CountingFreeLibrary(HMODULE module) {
+  ++LibraryRecorder::frees;
+  return RealOs().FreeLibrary(module);
+}
+
 }  // namespace
+
+std::vector<std::string> LibraryRecorder::loaded;
+int LibraryRecorder::frees = 0;
+
+LibraryRecorder::LibraryRecorder() {
+  if (Os().LoadLibraryA != RealOs().LoadLibraryA || Os().FreeLibrary != RealOs().FreeLibrary) {
+    std::abort();  // already steered by another recorder or override
+  }
+  Clear();
+  Os().LoadLibraryA = RecordingLoadLibraryA;
+  Os().FreeLibrary = CountingFreeLibrary;
+}
+
+LibraryRecorder::~LibraryRecorder() {
+  Os().LoadLibraryA = RealOs().LoadLibraryA;
+  Os().FreeLibrary = RealOs().FreeLibrary;
+}
+
+void LibraryRecorder::Clear() {
+  loaded.clear();
+  frees = 0;
+}
 
 FatalRecorder::FatalRecorder() {
   if (g_recorder != nullptr) std::abort();

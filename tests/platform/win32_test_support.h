@@ -7,6 +7,7 @@
 
 #include <csetjmp>
 #include <string>
+#include <vector>
 
 namespace kova {
 namespace test {
@@ -70,6 +71,19 @@ class ScopedImportPatch {
  private:
   void** slot_ = nullptr;
   void* original_ = nullptr;
+};
+
+// Records, for its lifetime, every library loaded through the seam (the path
+// asked for) and counts the frees, while the real libraries load. One at a time.
+class LibraryRecorder {
+ public:
+  LibraryRecorder();
+  ~LibraryRecorder();
+  LibraryRecorder(const LibraryRecorder&) = delete;
+  LibraryRecorder& operator=(const LibraryRecorder&) = delete;
+  static void Clear();
+  static std::vector<std::string> loaded;
+  static int frees;
 };
 
 // Records MessageBoxA calls and turns ExitProcess into a jump back to the test:

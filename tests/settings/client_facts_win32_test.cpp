@@ -37,9 +37,6 @@ struct FakeSystem {
 };
 FakeSystem g_system;
 std::vector<DWORD> g_version_sizes;
-std::vector<std::string> g_loaded;
-int g_freed = 0;
-
 BOOL WINAPI FakeGetVersionExA(LPOSVERSIONINFOA info) {
   g_version_sizes.push_back(info->dwOSVersionInfoSize);
   const bool ex = info->dwOSVersionInfoSize == sizeof(OSVERSIONINFOEXA);
@@ -66,33 +63,20 @@ FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name) {
   return RealOs().GetProcAddress(module, name);
 }
 
-HMODULE WINAPI RecordingLoadLibraryA(LPCSTR path) {
-  g_loaded.push_back(path);
-  return RealOs().LoadLibraryA(path);
-}
-
-BOOL WINAPI CountingFreeLibrary(HMODULE module) {
-  ++g_freed;
-  return RealOs().FreeLibrary(module);
-}
-
 class OsDescriptionSeam : public ::testing::Test {
  protected:
   OsDescriptionSeam()
       : version_(&OsSeam::GetVersionExA, FakeGetVersionExA),
-        lookup_(&OsSeam::GetProcAddress, FakeGetProcAddress),
-        load_(&OsSeam::LoadLibraryA, RecordingLoadLibraryA),
-        free_(&OsSeam::FreeLibrary, CountingFreeLibrary) {
+        lookup_(&OsSeam::GetProcAddress, FakeGetProcAddress) {
     ProcessOsFacts() = OsFacts{};
     g_version_sizes.clear();
-    g_loaded.clear();
-    g_freed = 0;
   }
   ~OsDescriptionSeam() override { ProcessOsFacts() = OsFacts{}; }
 
   static void Describe(const FakeSystem& system, std::string* os, std::string* arch) {
     g_system = system;
     ProcessOsFacts() = OsFacts{};
+    test::LibraryRecorder::Clear();
     char os_text[kOsFactTextSize];
     char arch_text[kOsFactTextSize];
     EXPECT_TRUE(GetOsDescription(os_text, arch_text));
@@ -103,8 +87,7 @@ class OsDescriptionSeam : public ::testing::Test {
  private:
   ScopedOsOverride<decltype(OsSeam::GetVersionExA)> version_;
   ScopedOsOverride<decltype(OsSeam::GetProcAddress)> lookup_;
-  ScopedOsOverride<decltype(OsSeam::LoadLibraryA)> load_;
-  ScopedOsOverride<decltype(OsSeam::FreeLibrary)> free_;
+  test::LibraryRecorder libraries_;
 };
 
 TEST_F(OsDescriptionSeam, SystemsWineCannotBe) {
@@ -137,8 +120,6 @@ TEST_F(OsDescriptionSeam, SystemsWineCannotBe) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     g_version_sizes.clear();
-    g_loaded.clear();
-    g_freed = 0;
     std::string os, arch;
     Describe(c.system, &os, &arch);
     EXPECT_EQ(os, c.os);
@@ -148,9 +129,9 @@ TEST_F(OsDescriptionSeam, SystemsWineCannotBe) {
     if (c.system.ex_fails) sizes.push_back(sizeof(OSVERSIONINFOA));
     EXPECT_EQ(g_version_sizes, sizes);
     // kernel32 by full path, and released.
-    ASSERT_EQ(g_loaded.size(), 1u);
-    EXPECT_EQ(g_loaded[0], test::SystemDirectory() + "\\kernel32.dll");
-    EXPECT_EQ(g_freed, 1);
+    ASSERT_EQ(test::LibraryRecorder::loaded.size(), 1u);
+    EXPECT_EQ(test::LibraryRecorder::loaded[0], test::SystemDirectory() + "\\kernel32.dll");
+    EXPECT_EQ(test::LibraryRecorder::frees, 1);
   }
 }
 
@@ -168,7 +149,7 @@ TEST_F(OsDescriptionSeam, ComputedOnceThenCached) {
     EXPECT_STREQ(arch_text, "i586");
   }
   EXPECT_EQ(g_version_sizes.size(), 1u);
-  EXPECT_EQ(g_loaded.size(), 1u);
+  EXPECT_EQ(test::LibraryRecorder::loaded.size(), 1u);
 }
 
 // ---- The OS description under Wine's own version settings ------------------------

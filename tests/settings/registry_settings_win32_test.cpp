@@ -68,44 +68,26 @@ BOOL WINAPI FakeGetVersionExA(LPOSVERSIONINFOA info) {
   return TRUE;
 }
 
-std::vector<std::string> g_loaded;
-int g_freed = 0;
-
-HMODULE WINAPI RecordingLoadLibraryA(LPCSTR path) {
-  g_loaded.push_back(path);
-  return RealOs().LoadLibraryA(path);
-}
-
-BOOL WINAPI CountingFreeLibrary(HMODULE module) {
-  ++g_freed;
-  return RealOs().FreeLibrary(module);
-}
-
 // Steers the system version and records library loads for one scope.
 class SystemUnderTest {
  public:
   explicit SystemUnderTest(const Version& v)
-      : version_(&OsSeam::GetVersionExA, FakeGetVersionExA),
-        load_(&OsSeam::LoadLibraryA, RecordingLoadLibraryA),
-        free_(&OsSeam::FreeLibrary, CountingFreeLibrary) {
+      : version_(&OsSeam::GetVersionExA, FakeGetVersionExA) {
     g_version = v;
     g_version_result = TRUE;
-    g_loaded.clear();
-    g_freed = 0;
   }
 
  private:
   ScopedOsOverride<decltype(OsSeam::GetVersionExA)> version_;
-  ScopedOsOverride<decltype(OsSeam::LoadLibraryA)> load_;
-  ScopedOsOverride<decltype(OsSeam::FreeLibrary)> free_;
+  test::LibraryRecorder libraries_;
 };
 
 // Every library loaded came by full path from the system directory and was freed.
 void ExpectOnlyCrypt32FromSystemDirectoryAndFreed() {
-  for (const auto& path : g_loaded) {
+  for (const auto& path : test::LibraryRecorder::loaded) {
     EXPECT_EQ(path, test::SystemDirectory() + "\\Crypt32.dll");
   }
-  EXPECT_EQ(g_freed, static_cast<int>(g_loaded.size()));
+  EXPECT_EQ(test::LibraryRecorder::frees, static_cast<int>(test::LibraryRecorder::loaded.size()));
 }
 
 // A stand-in for CryptProtectData that records its arguments and either fails
@@ -506,12 +488,12 @@ TEST_F(RegistrySettings, UserAutoUpdateValueOnFirstCreationPerSystem) {
           EXPECT_EQ(stored, "<missing>");
           EXPECT_EQ(test::RegistryKeyExists(HKEY_CURRENT_USER, kPolicy), user_value_before)
               << "clearing never creates the user key";
-          EXPECT_TRUE(g_loaded.empty());
+          EXPECT_TRUE(test::LibraryRecorder::loaded.empty());
           break;
         case UserValue::kPlain:
           EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
           EXPECT_EQ(stored, kPlainBlock);
-          EXPECT_TRUE(g_loaded.empty()) << "no protection off NT 5 and later";
+          EXPECT_TRUE(test::LibraryRecorder::loaded.empty()) << "no protection off NT 5 and later";
           break;
         case UserValue::kProtected: {
           EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
@@ -519,7 +501,7 @@ TEST_F(RegistrySettings, UserAutoUpdateValueOnFirstCreationPerSystem) {
           std::wstring description;
           EXPECT_EQ(Unprotect(stored, &description), kPlainBlock);
           EXPECT_EQ(description, L"Password Data");
-          EXPECT_FALSE(g_loaded.empty());
+          EXPECT_FALSE(test::LibraryRecorder::loaded.empty());
           break;
         }
       }
@@ -562,7 +544,7 @@ TEST_F(RegistrySettings, UserAutoUpdateValueWhenProtectionIsMissingFailsOrDoesNo
       EXPECT_FALSE(g_protect.prompt);
       EXPECT_EQ(g_protect.flags, static_cast<DWORD>(CRYPTPROTECT_UI_FORBIDDEN));
     }
-    EXPECT_FALSE(g_loaded.empty());
+    EXPECT_FALSE(test::LibraryRecorder::loaded.empty());
     ExpectOnlyCrypt32FromSystemDirectoryAndFreed();
   }
 }
