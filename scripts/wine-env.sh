@@ -25,4 +25,9 @@ kova_wine_prefix() {
     ) 9>"$lock"
   fi
   wineserver -p >/dev/null 2>&1 || true
+  # The first program started in a prefix also starts Wine's background
+  # services, which inherit its standard output. Start them here, on no pipe,
+  # so that a later program run under a pipe (ctest captures test output)
+  # does not leave that pipe open forever.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null || true
 }
