@@ -236,3 +236,48 @@ def simulator():
 def closed_proxy_env():
     """A proxy setting that points at a loopback port nothing listens on."""
     return {"http_proxy": f"http://127.0.0.1:{closed_loopback_port()}"}
+
+
+# ---- Registry helpers that cost one Wine start each ----
+
+HIVES = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER"}
+
+
+def reg_import(wine, keys):
+    """Writes {key: {name: str or int}} (keys as "HKLM\\..."; an empty dict
+    just creates the key) with one `regedit /S` of a REGEDIT4 file."""
+    lines = ["REGEDIT4", ""]
+    for key, values in keys.items():
+        hive, _, rest = key.partition("\\")
+        lines.append(f"[{HIVES.get(hive, hive)}\\{rest}]")
+        for name, value in values.items():
+            if isinstance(value, int):
+                lines.append(f'"{name}"=dword:{value:08x}')
+            else:
+                text = value.replace("\\", "\\\\").replace('"', '\\"')
+                lines.append(f'"{name}"="{text}"')
+        lines.append("")
+    path = wine.workdir / f"import-{wine.runs + 1}.reg"
+    path.write_bytes("\r\n".join(lines).encode("latin-1") + b"\r\n")
+    status, _, err = wine.wine(["regedit", "/S", windows_path(path)])
+    assert status == 0, err
+
+
+def reg_tree(wine, key):
+    """The key and every key below it with their values, from one
+    `reg query /s`: {key path in lower case ("hklm\\..."): {name: (type, data
+    as printed)}}; {} when the key is missing."""
+    status, out, _ = wine.wine(["reg", "query", key, "/s"])
+    if status != 0:
+        return {}
+    long_names = {v: k for k, v in HIVES.items()}
+    tree, current = {}, key.lower()
+    for line in out.splitlines():
+        if line.startswith("    ") and line.strip():
+            name, kind, *data = line[4:].split("    ", 2)
+            tree.setdefault(current, {})[name] = (kind, data[0] if data else "")
+        elif line.strip():
+            hive, _, rest = line.strip().partition("\\")
+            current = f"{long_names.get(hive, hive)}\\{rest}".lower()
+            tree.setdefault(current, {})
+    return tree
