@@ -19,18 +19,12 @@
 #include "bootstrap/languages.h"
 #include "text/bounded_text.h"
 
+#include "fuzz_check.h"
+
 namespace {
 
 constexpr size_t kMaxArguments = 64;
 constexpr size_t kMaxText = kova::kArgumentTextSize - 1;
-
-#define CHECK(cond)                                               \
-  do {                                                            \
-    if (!(cond)) {                                                \
-      __builtin_printf("check failed: %s (line %d)\n", #cond, __LINE__); \
-      __builtin_trap();                                           \
-    }                                                             \
-  } while (0)
 
 struct Model {
   std::vector<std::string> pieces;  // what each passed-on argument contributes

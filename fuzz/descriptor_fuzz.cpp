@@ -13,15 +13,9 @@
 #include "descriptor/descriptor_interpretation.h"
 #include "descriptor/markup_reader.h"
 
-namespace {
+#include "fuzz_check.h"
 
-#define CHECK(cond)                                                      \
-  do {                                                                   \
-    if (!(cond)) {                                                       \
-      __builtin_printf("check failed: %s (line %d)\n", #cond, __LINE__); \
-      __builtin_trap();                                                  \
-    }                                                                    \
-  } while (0)
+namespace {
 
 const char* const kTags[] = {"en", "de", "fr", "ja", "zh-TW", "pt-BR", "", "kova-update"};
 const size_t kMaxBody = 10239;

@@ -13,15 +13,9 @@
 #include "reporting/trusted_endpoint.h"
 #include "reporting/vendor_endpoints.h"
 
-namespace {
+#include "fuzz_check.h"
 
-#define CHECK(cond)                                                      \
-  do {                                                                   \
-    if (!(cond)) {                                                       \
-      __builtin_printf("check failed: %s (line %d)\n", #cond, __LINE__); \
-      __builtin_trap();                                                  \
-    }                                                                    \
-  } while (0)
+namespace {
 
 bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
