@@ -1,125 +1,41 @@
 // The install-status report against Wine: the registry it consumes and
-// clears, the request WinINet really sends (to a loopback server that the
-// prefix's proxy setting routes every vendor host to), and the log entries.
+// clears, the request WinINet really sends to the vendor services simulator,
+// and the log entries.
 #include "reporting/status_report.h"
 
-#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "platform/os_seam.h"
 #include "platform/scoped_os_override.h"
 #include "platform/win32_test_support.h"
+#include "reporting/network_test_support.h"
 #include "reporting/vendor_endpoints.h"
 
 namespace kova {
+namespace test {
 namespace {
 
 const char kVendorKey[] = "Software\\KovaSoft";
 const char kPolicy[] = "SOFTWARE\\KovaSoft\\Kova Update\\Policy";
 const char kRuntimeKey[] = "SOFTWARE\\KovaSoft\\Kova Runtime Environment";
-const char kInternetSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 const char kUrl[] = "http://stats.kova.com/b/ss";
-
-// ---- A one-shot loopback HTTP server --------------------------------------------
-
-class LoopbackServer {
- public:
-  LoopbackServer() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(listener_, 4);
-    int size = sizeof address;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
-  }
-  ~LoopbackServer() {
-    if (worker_.joinable()) worker_.join();
-    closesocket(listener_);
-    WSACleanup();
-  }
-
-  int Port() const { return port_; }
-
-  // Answers the next request with this status line and body, and records it.
-  void AnswerOnce(int status, const std::string& body) {
-    worker_ = std::thread([this, status, body] { Serve(status, body); });
-  }
-  // The request as received (request line, headers, body); empty when none came.
-  std::string Request() {
-    if (worker_.joinable()) worker_.join();
-    return request_;
-  }
-  std::string Body() {
-    std::string request = Request();
-    size_t end = request.find("\r\n\r\n");
-    return end == std::string::npos ? "" : request.substr(end + 4);
-  }
-
- private:
-  void Serve(int status, const std::string& body) {
-    fd_set ready;
-    FD_ZERO(&ready);
-    FD_SET(listener_, &ready);
-    timeval wait{5, 0};
-    if (select(0, &ready, nullptr, nullptr, &wait) != 1) return;
-    SOCKET client = accept(listener_, nullptr, nullptr);
-    if (client == INVALID_SOCKET) return;
-    std::string in;
-    char chunk[4096];
-    size_t wanted = std::string::npos;
-    while (wanted == std::string::npos || in.size() < wanted) {
-      int n = recv(client, chunk, sizeof chunk, 0);
-      if (n <= 0) break;
-      in.append(chunk, n);
-      size_t end = in.find("\r\n\r\n");
-      if (wanted == std::string::npos && end != std::string::npos) {
-        size_t length = 0;
-        size_t at = in.find("Content-Length:");
-        if (at != std::string::npos && at < end) length = std::strtoul(&in[at + 15], nullptr, 10);
-        wanted = end + 4 + length;
-      }
-    }
-    request_ = in;
-    char head[256];
-    std::snprintf(head, sizeof head,
-                  "HTTP/1.1 %d Answer\r\nContent-Length: %u\r\nConnection: close\r\n\r\n", status,
-                  static_cast<unsigned>(body.size()));
-    std::string out = head + body;
-    send(client, out.data(), static_cast<int>(out.size()), 0);
-    shutdown(client, SD_SEND);
-    closesocket(client);
-  }
-
-  SOCKET listener_ = INVALID_SOCKET;
-  int port_ = 0;
-  std::thread worker_;
-  std::string request_;
-};
 
 // ---- The fixture -------------------------------------------------------------------
 
 std::string Stored(HKEY root, const char* path, const char* name) {
   DWORD type = 0;
   std::string data;
-  if (!test::ReadRegistryValue(root, path, name, &type, &data)) return "<missing>";
+  if (!ReadRegistryValue(root, path, name, &type, &data)) return "<missing>";
   return data;
 }
 
 void StoreText(HKEY root, const char* path, const char* name, const std::string& text) {
-  ASSERT_TRUE(test::WriteRegistryValue(root, path, name, REG_SZ, text + '\0'));
+  ASSERT_TRUE(WriteRegistryValue(root, path, name, REG_SZ, text + '\0'));
 }
 
 DWORD WINAPI FakeTick() { return 0x1a2b; }
@@ -139,10 +55,10 @@ BOOL WINAPI FakeVersion(LPOSVERSIONINFOA info) {
 }
 
 // Clean product keys, fixed facts (winxp-sp2, visitor id 1a2b48d1-e0f010ff),
-// the log in a scratch folder, the prefix's proxy pointed at the server.
-class StatusReport : public ::testing::Test {
+// the log in a scratch folder; the simulator answers as the vendor's servers.
+class StatusReportTest : public NetworkTest {
  protected:
-  StatusReport()
+  StatusReportTest()
       : tick_(&OsSeam::GetTickCount, FakeTick),
         pid_(&OsSeam::GetCurrentProcessId, FakeProcessId),
         now_(&OsSeam::GetSystemTimeAsFileTime, FakeNow),
@@ -151,34 +67,8 @@ class StatusReport : public ::testing::Test {
     ProcessReportFacts() = ReportFacts{};
     ProcessOsFacts() = OsFacts{};
     SetEnvironmentVariableA("TMPDIR", scratch_.Path().c_str());
-    had_enable_ = test::ReadRegistryValue(HKEY_CURRENT_USER, kInternetSettings, "ProxyEnable",
-                                          &enable_type_, &saved_enable_);
-    had_server_ = test::ReadRegistryValue(HKEY_CURRENT_USER, kInternetSettings, "ProxyServer",
-                                          &server_type_, &saved_server_);
-    char proxy[64];
-    std::snprintf(proxy, sizeof proxy, "127.0.0.1:%d", server_.Port());
-    DWORD one = 1;
-    test::WriteRegistryValue(HKEY_CURRENT_USER, kInternetSettings, "ProxyEnable", REG_DWORD,
-                             std::string(reinterpret_cast<const char*>(&one), 4));
-    StoreText(HKEY_CURRENT_USER, kInternetSettings, "ProxyServer", proxy);
   }
-  ~StatusReport() override {
-    // The prefix's proxy settings as they were.
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_ALL_ACCESS, &key) ==
-        ERROR_SUCCESS) {
-      RegDeleteValueA(key, "ProxyEnable");
-      RegDeleteValueA(key, "ProxyServer");
-      RegCloseKey(key);
-    }
-    if (had_enable_) {
-      test::WriteRegistryValue(HKEY_CURRENT_USER, kInternetSettings, "ProxyEnable", enable_type_,
-                               saved_enable_);
-    }
-    if (had_server_) {
-      test::WriteRegistryValue(HKEY_CURRENT_USER, kInternetSettings, "ProxyServer", server_type_,
-                               saved_server_);
-    }
+  ~StatusReportTest() override {
     SetEnvironmentVariableA("TMPDIR", nullptr);
     ProcessReportFacts() = ReportFacts{};
     ProcessOsFacts() = OsFacts{};
@@ -186,13 +76,19 @@ class StatusReport : public ::testing::Test {
 
   std::string Log() const {
     std::string bytes;
-    if (!test::ReadWholeFile(scratch_.File("kusched.log"), &bytes)) return "<missing>";
+    if (!ReadWholeFile(scratch_.File("kusched.log"), &bytes)) return "<missing>";
     return bytes;
   }
 
-  test::CleanProductKeys clean_;
-  test::ScratchFolder scratch_;
-  LoopbackServer server_;
+  // The one request the report sent.
+  static SeenRequest OnlyRequest() {
+    std::vector<SeenRequest> seen = Simulator::Requests();
+    EXPECT_EQ(seen.size(), 1u);
+    return seen.empty() ? SeenRequest{} : seen[0];
+  }
+
+  CleanProductKeys clean_;
+  ScratchFolder scratch_;
 
  private:
   ScopedOsOverride<decltype(OsSeam::GetTickCount)> tick_;
@@ -200,34 +96,28 @@ class StatusReport : public ::testing::Test {
   ScopedOsOverride<decltype(OsSeam::GetSystemTimeAsFileTime)> now_;
   ScopedOsOverride<decltype(OsSeam::GetLocalTime)> clock_;
   ScopedOsOverride<decltype(OsSeam::GetVersionExA)> version_;
-  bool had_enable_ = false;
-  bool had_server_ = false;
-  DWORD enable_type_ = 0;
-  DWORD server_type_ = 0;
-  std::string saved_enable_;
-  std::string saved_server_;
 };
 
-int Post(const std::string& url, int32_t exit_code) {
+int Report(const std::string& url, int32_t exit_code) {
   return PostInstallStatus(url.c_str(), "koff", "ic", "DE", "1.6.0_07-b06", exit_code);
 }
 
 // ---- Reports that are not due ------------------------------------------------------
 
-TEST_F(StatusReport, EmptyOrUntrustedUrlTouchesNothing) {
+TEST_F(StatusReportTest, EmptyOrUntrustedUrlTouchesNothing) {
   for (const char* url : {"", "http://evil.example/b/ss", "http://kovasoft.com/b/ss"}) {
     SCOPED_TRACE(url);
     StoreText(HKEY_LOCAL_MACHINE, kVendorKey, "InstallStatus", "decline");
-    EXPECT_EQ(Post(url, 1603), 1);
+    EXPECT_EQ(Report(url, 1603), 1);
     EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kVendorKey, "InstallStatus"), std::string("decline", 8));
-    EXPECT_FALSE(test::RegistryKeyExists(HKEY_LOCAL_MACHINE, kPolicy));
+    EXPECT_FALSE(RegistryKeyExists(HKEY_LOCAL_MACHINE, kPolicy));
     EXPECT_FALSE(ProcessReportFacts().ready);
   }
-  EXPECT_EQ(server_.Request(), "");
+  EXPECT_TRUE(Simulator::Requests().empty());
   EXPECT_EQ(Log(), "<missing>");
 }
 
-TEST_F(StatusReport, ReinstallAndDeclineCancelTheReport) {
+TEST_F(StatusReportTest, ReinstallAndDeclineCancelTheReport) {
   const struct {
     const char* status;
     bool policy_values_kept;
@@ -237,14 +127,14 @@ TEST_F(StatusReport, ReinstallAndDeclineCancelTheReport) {
     StoreText(HKEY_LOCAL_MACHINE, kVendorKey, "InstallStatus", c.status);
     StoreText(HKEY_LOCAL_MACHINE, kPolicy, "VisitorId", "0123456789abcdef");
     StoreText(HKEY_LOCAL_MACHINE, kPolicy, "Method", "koff");
-    EXPECT_EQ(Post(kUrl, 1603), 1);
+    EXPECT_EQ(Report(kUrl, 1603), 1);
     EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kVendorKey, "InstallStatus"), "<missing>");
     EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kPolicy, "VisitorId") != "<missing>",
               c.policy_values_kept);
     EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kPolicy, "Method") != "<missing>",
               c.policy_values_kept);
   }
-  EXPECT_EQ(server_.Request(), "");
+  EXPECT_TRUE(Simulator::Requests().empty());
   EXPECT_EQ(Log(), "<missing>");
 }
 
@@ -253,22 +143,22 @@ TEST_F(StatusReport, ReinstallAndDeclineCancelTheReport) {
 const char kBodyHead[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?> <request> <sc_xml_ver>1.0</sc_xml_ver>";
 const char kEntry[] = "\nWed Jan 08 14:03:09 2025\n:: ";
+const char kRequestLine[] = "POST http://stats.kova.com:80/b/ss HTTP/1.1";
 
-TEST_F(StatusReport, FailedInstallIsPostedAndLogged) {
+TEST_F(StatusReportTest, FailedInstallIsPostedAndLogged) {
   HKEY runtime;
   ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kRuntimeKey) + "\\1.5.0_10").c_str(),
                             0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &runtime, nullptr),
             ERROR_SUCCESS);
   RegCloseKey(runtime);
   StoreText(HKEY_LOCAL_MACHINE, kVendorKey, "InstallStatus", "diskfull");
-  server_.AnswerOnce(200, "<ok/>");
+  Simulator::Script({Answer(200).For("POST").WithBody("<ok/>")});
 
-  EXPECT_EQ(Post(kUrl, 1603), 1);
+  EXPECT_EQ(Report(kUrl, 1603), 1);
 
-  const std::string request = server_.Request();
-  EXPECT_EQ(request.substr(0, request.find("\r\n")),
-            "POST http://stats.kova.com:80/b/ss HTTP/1.1");
-  EXPECT_EQ(server_.Body(),
+  const SeenRequest request = OnlyRequest();
+  EXPECT_EQ(request.request_line, kRequestLine);
+  EXPECT_EQ(request.body,
             std::string(kBodyHead) +
                 "<reportsuiteid>orvoinstallstat</reportsuiteid>"
                 "<visitorid>1a2b48d1-e0f010ff</visitorid>"
@@ -285,16 +175,15 @@ TEST_F(StatusReport, FailedInstallIsPostedAndLogged) {
   EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kPolicy, "VisitorId"), "<missing>");
 }
 
-TEST_F(StatusReport, DevelopmentSuiteLogsTheMaskedBodyToo) {
+TEST_F(StatusReportTest, DevelopmentSuiteLogsTheMaskedBodyToo) {
   StoreText(HKEY_LOCAL_MACHINE, kVendorKey, "InstallStatus", "exists");
-  server_.AnswerOnce(500, "server trouble");
+  Simulator::Script({Answer(500).For("POST").WithBody("server trouble")});
 
-  EXPECT_EQ(Post(std::string(kUrl) + ",orvoinstallstatdev", -2), 0);
+  EXPECT_EQ(Report(std::string(kUrl) + ",orvoinstallstatdev", -2), 0);
 
-  const std::string request = server_.Request();
-  EXPECT_EQ(request.substr(0, request.find("\r\n")),
-            "POST http://stats.kova.com:80/b/ss HTTP/1.1");
-  const std::string body = server_.Body();
+  const SeenRequest request = OnlyRequest();
+  EXPECT_EQ(request.request_line, kRequestLine);
+  const std::string body = request.body;
   EXPECT_NE(body.find("<reportsuiteid>orvoinstallstatdev</reportsuiteid>"
                       "<visitorid>1a2b48d1-e0f010ff</visitorid>"
                       "<prop21>1a2b48d1-e0f010ff</prop21><prop20>plaintextdummy</prop20>"),
@@ -303,6 +192,7 @@ TEST_F(StatusReport, DevelopmentSuiteLogsTheMaskedBodyToo) {
   EXPECT_NE(body.find("<evar3>XX</evar3>"), std::string::npos);
   EXPECT_NE(body.find("<products>;krt|-2</products>"), std::string::npos);
   std::string masked = body;
+  ASSERT_NE(masked.find("plaintextdummy"), std::string::npos);
   masked.replace(masked.find("plaintextdummy"), 14, std::string(14, 'X'));
   EXPECT_EQ(Log(), std::string(kEntry) +
                        "InstallStatus:ret=500 visid=1a2b48d1-e0f010ff method=koff state=ic "
@@ -310,11 +200,11 @@ TEST_F(StatusReport, DevelopmentSuiteLogsTheMaskedBodyToo) {
                        kEntry + masked);
 }
 
-TEST_F(StatusReport, PingTestAddsProp21AndFactsAreKeptForTheProcess) {
+TEST_F(StatusReportTest, PingTestAddsProp21AndFactsAreKeptForTheProcess) {
   StoreText(HKEY_LOCAL_MACHINE, kVendorKey, "PingTest", "on");
-  server_.AnswerOnce(200, "");
-  EXPECT_EQ(Post(kUrl, 1618), 1);
-  std::string body = server_.Body();
+  Simulator::Script({Answer(200).For("POST")});
+  EXPECT_EQ(Report(kUrl, 1618), 1);
+  std::string body = OnlyRequest().body;
   EXPECT_NE(body.find("<prop21>1a2b48d1-e0f010ff</prop21>"), std::string::npos) << body;
   EXPECT_NE(body.find("<products>;krt|1618</products>"), std::string::npos);
   // No response bytes: the line ends after the products text.
@@ -324,15 +214,17 @@ TEST_F(StatusReport, PingTestAddsProp21AndFactsAreKeptForTheProcess) {
   EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
 }
 
-TEST_F(StatusReport, AServerThatCannotBeReachedLeavesNoLog) {
+TEST_F(StatusReportTest, AServerThatCannotBeReachedLeavesNoLog) {
   // Nothing listens on this port: the connection is refused.
-  StoreText(HKEY_CURRENT_USER, kInternetSettings, "ProxyServer", "127.0.0.1:1");
+  ScopedProxy closed("127.0.0.1:1");
   StoreText(HKEY_LOCAL_MACHINE, kVendorKey, "InstallStatus", "diskfull");
-  EXPECT_EQ(Post(kUrl, 1603), 0);
+  EXPECT_EQ(Report(kUrl, 1603), 0);
   EXPECT_EQ(Log(), "<missing>");
   // The install status was consumed all the same.
   EXPECT_EQ(Stored(HKEY_LOCAL_MACHINE, kVendorKey, "InstallStatus"), "<missing>");
+  EXPECT_TRUE(Simulator::Requests().empty());
 }
 
 }  // namespace
+}  // namespace test
 }  // namespace kova
