@@ -12,14 +12,12 @@ const char kUsableVersion[] = "1.0";
 const char kFallbackLanguage[] = "en";
 const char kReportingOff[] = "0";
 
-// The value of a setting element: its first child's text, or none when the
-// element is missing or empty. A first child that is an element carries a
-// name, not a value, so it counts as no value either.
+// The value of a setting element: the text of its first child node, or none
+// when the element is missing or empty. A first child that is an element
+// gives its name, as the reader stores it in the same field; an untrusted
+// value goes no further than the package (the endpoints check every URL).
 const char* SettingText(const MarkupNode* element) {
-  if (element == nullptr || element->firstChild == nullptr ||
-      element->firstChild->kind != NodeText) {
-    return nullptr;
-  }
+  if (element == nullptr || element->firstChild == nullptr) return nullptr;
   return element->firstChild->text;
 }
 

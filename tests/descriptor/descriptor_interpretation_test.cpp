@@ -69,10 +69,11 @@ const Case kCases[] = {
     {"empty post-status", "en", Doc(Block("1.0", "en", "<post-status></post-status>")), 0, "",
      ""},
     {"self-closed post-status", "en", Doc(Block("1.0", "en", "<post-status/>")), 0, "", ""},
-    {"an element is not a value", "en",
+    // The value is the first child's text; an element child gives its name.
+    {"an element child gives its name", "en",
      Doc(Block("1.0", "en", "<post-status><a/>http://p.kova.com/</post-status>" +
                                 Lookup("<b>http://l.kova.com/</b>"))),
-     0, "", ""},
+     1, "a", "b"},
     {"entity in a URL", "en",
      Doc(Block("1.0", "en", Lookup("http://l.kova.com/cc?a=1&amp;b=2"))), 0, "",
      "http://l.kova.com/cc?a=1&b=2"},
