@@ -6,7 +6,7 @@ namespace {
 
 const OsSeam kRealOs = {
     ::GetVersionExA,   ::GetUserDefaultLangID, ::GetThreadLocale, ::GetTickCount,
-    ::GetLocalTime,    ::GetCurrentProcessId,  ::LoadLibraryA,    ::GetProcAddress,
+    ::GetLocalTime,    ::GetCurrentProcessId,  ::LoadLibraryExA,  ::GetProcAddress,
     ::FreeLibrary,     ::CreateFileA,          ::WriteFile,       ::CloseHandle,
     ::CreateProcessA,  ::MessageBoxA,          ::ExitProcess,     ::RegCreateKeyExA,
     ::InternetErrorDlg, ::InternetCloseHandle, ::GetSystemTimeAsFileTime,

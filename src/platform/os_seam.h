@@ -18,7 +18,7 @@ struct OsSeam {
   void(WINAPI* GetLocalTime)(LPSYSTEMTIME time);
   DWORD(WINAPI* GetCurrentProcessId)();
   // Run-time library loading (always by full path: see system_library.h).
-  HMODULE(WINAPI* LoadLibraryA)(LPCSTR path);
+  HMODULE(WINAPI* LoadLibraryExA)(LPCSTR path, HANDLE file, DWORD flags);
   FARPROC(WINAPI* GetProcAddress)(HMODULE module, LPCSTR name);
   BOOL(WINAPI* FreeLibrary)(HMODULE module);
   // Files.

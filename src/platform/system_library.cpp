@@ -20,7 +20,11 @@ bool SystemLibraryPath(const char* name, char* path) {
 
 SystemLibrary::SystemLibrary(const char* name) : module_(nullptr) {
   char path[MAX_PATH];
-  if (SystemLibraryPath(name, path)) module_ = Os().LoadLibraryA(path);
+  // The altered search path makes the library's own dependencies load from
+  // its folder too, not from the exe's.
+  if (SystemLibraryPath(name, path)) {
+    module_ = Os().LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  }
 }
 
 SystemLibrary::~SystemLibrary() {

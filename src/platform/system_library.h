@@ -1,6 +1,7 @@
 // Libraries loaded at run time are always loaded by their full path in the
-// system directory. The bootstrapper runs elevated from download folders, where
-// a bare name would let a DLL planted beside the exe load first.
+// system directory, with the altered search path for their dependencies. The
+// bootstrapper runs elevated from download folders, where a bare name would
+// let a DLL planted beside the exe load first.
 #pragma once
 
 #include <windows.h>

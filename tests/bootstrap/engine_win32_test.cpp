@@ -95,7 +95,7 @@ TEST_F(InstallerLocationTest, MissingValueIsNotFound) {
 
 // ---- The engine version ---------------------------------------------------------
 
-HMODULE WINAPI NoLibrary(LPCSTR) { return nullptr; }
+HMODULE WINAPI NoLibrary(LPCSTR, HANDLE, DWORD) { return nullptr; }
 
 TEST(EngineCheck, WineEngineIsSufficientAndVersionDllComesFromTheSystemDirectory) {
   test::LibraryRecorder libraries;
@@ -103,10 +103,11 @@ TEST(EngineCheck, WineEngineIsSufficientAndVersionDllComesFromTheSystemDirectory
   ASSERT_EQ(test::LibraryRecorder::loaded.size(), 1u);
   EXPECT_EQ(test::LibraryRecorder::loaded[0], test::SystemDirectory() + "\\version.dll");
   EXPECT_EQ(test::LibraryRecorder::frees, 1);
+  EXPECT_EQ(test::LibraryRecorder::other_flags, 0);
 }
 
 TEST(EngineCheck, NoVersionLibraryMeansInsufficient) {
-  ScopedOsOverride<decltype(OsSeam::LoadLibraryA)> load(&OsSeam::LoadLibraryA, NoLibrary);
+  ScopedOsOverride<decltype(OsSeam::LoadLibraryExA)> load(&OsSeam::LoadLibraryExA, NoLibrary);
   EXPECT_FALSE(IsInstallerEngineSufficient());
 }
 

@@ -64,10 +64,11 @@ bool EndsWithName(const std::string& path, const std::string& name) {
          _stricmp(path.c_str() + path.size() - name.size(), name.c_str()) == 0;
 }
 
-HMODULE WINAPI CountingLoadLibraryA(LPCSTR path) {
+HMODULE WINAPI CountingLoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
   g_ledger.paths.push_back(path);
   if (EndsWithName(path, g_ledger.missing_library)) return nullptr;
-  HMODULE module = RealOs().LoadLibraryA(path);
+  EXPECT_EQ(flags, static_cast<DWORD>(LOAD_WITH_ALTERED_SEARCH_PATH)) << path;
+  HMODULE module = RealOs().LoadLibraryExA(path, file, flags);
   if (module != nullptr) ++g_ledger.loads;
   return module;
 }
@@ -121,8 +122,8 @@ class UserDataFolderTest : public ::testing::Test {
 
   ScopedOsOverride<decltype(OsSeam::GetVersionExA)> version_{&OsSeam::GetVersionExA,
                                                              FakeGetVersionExA};
-  ScopedOsOverride<decltype(OsSeam::LoadLibraryA)> load_{&OsSeam::LoadLibraryA,
-                                                         CountingLoadLibraryA};
+  ScopedOsOverride<decltype(OsSeam::LoadLibraryExA)> load_{&OsSeam::LoadLibraryExA,
+                                                           CountingLoadLibraryExA};
   ScopedOsOverride<decltype(OsSeam::FreeLibrary)> free_{&OsSeam::FreeLibrary,
                                                         CountingFreeLibrary};
   ScopedOsOverride<decltype(OsSeam::GetProcAddress)> proc_{&OsSeam::GetProcAddress,

@@ -27,9 +27,10 @@ void WINAPI JumpInsteadOfExit(UINT code) {
   std::longjmp(g_recorder->jump, 1);
 }
 
-HMODULE WINAPI RecordingLoadLibraryA(LPCSTR path) {
+HMODULE WINAPI RecordingLoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
   LibraryRecorder::loaded.push_back(path);
-  return RealOs().LoadLibraryA(path);
+  if (flags != LOAD_WITH_ALTERED_SEARCH_PATH) ++LibraryRecorder::other_flags;
+  return RealOs().LoadLibraryExA(path, file, flags);
 }
 
 BOOL WINAPI CountingFreeLibrary(HMODULE module) {
@@ -41,24 +42,27 @@ BOOL WINAPI CountingFreeLibrary(HMODULE module) {
 
 std::vector<std::string> LibraryRecorder::loaded;
 int LibraryRecorder::frees = 0;
+int LibraryRecorder::other_flags = 0;
 
 LibraryRecorder::LibraryRecorder() {
-  if (Os().LoadLibraryA != RealOs().LoadLibraryA || Os().FreeLibrary != RealOs().FreeLibrary) {
+  if (Os().LoadLibraryExA != RealOs().LoadLibraryExA ||
+      Os().FreeLibrary != RealOs().FreeLibrary) {
     std::abort();  // already steered by another recorder or override
   }
   Clear();
-  Os().LoadLibraryA = RecordingLoadLibraryA;
+  Os().LoadLibraryExA = RecordingLoadLibraryExA;
   Os().FreeLibrary = CountingFreeLibrary;
 }
 
 LibraryRecorder::~LibraryRecorder() {
-  Os().LoadLibraryA = RealOs().LoadLibraryA;
+  Os().LoadLibraryExA = RealOs().LoadLibraryExA;
   Os().FreeLibrary = RealOs().FreeLibrary;
 }
 
 void LibraryRecorder::Clear() {
   loaded.clear();
   frees = 0;
+  other_flags = 0;
 }
 
 FatalRecorder::FatalRecorder() {

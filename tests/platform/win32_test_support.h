@@ -74,7 +74,8 @@ class ScopedImportPatch {
 };
 
 // Records, for its lifetime, every library loaded through the seam (the path
-// asked for) and counts the frees, while the real libraries load. One at a time.
+// asked for), counts the frees and the loads without the altered search path,
+// while the real libraries load. One at a time.
 class LibraryRecorder {
  public:
   LibraryRecorder();
@@ -84,6 +85,7 @@ class LibraryRecorder {
   static void Clear();
   static std::vector<std::string> loaded;
   static int frees;
+  static int other_flags;
 };
 
 // Records MessageBoxA calls and turns ExitProcess into a jump back to the test:

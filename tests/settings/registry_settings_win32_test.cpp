@@ -88,6 +88,7 @@ void ExpectOnlyCrypt32FromSystemDirectoryAndFreed() {
     EXPECT_EQ(path, test::SystemDirectory() + "\\Crypt32.dll");
   }
   EXPECT_EQ(test::LibraryRecorder::frees, static_cast<int>(test::LibraryRecorder::loaded.size()));
+  EXPECT_EQ(test::LibraryRecorder::other_flags, 0);
 }
 
 // A stand-in for CryptProtectData that records its arguments and either fails
