@@ -16,37 +16,14 @@ namespace {
 
 const char kInstallerKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
 
-// Saves InstallerLocation (value and type) and puts it back at the end.
+// InstallerLocation is put back as it was at the end.
 class InstallerLocationTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kInstallerKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key_, nullptr),
-              ERROR_SUCCESS);
-    DWORD size = sizeof saved_;
-    had_value_ = RegQueryValueExA(key_, "InstallerLocation", nullptr, &saved_type_, saved_,
-                                  &size) == ERROR_SUCCESS;
-    saved_size_ = size;
-  }
-  void TearDown() override {
-    if (had_value_) {
-      RegSetValueExA(key_, "InstallerLocation", 0, saved_type_, saved_, saved_size_);
-    } else {
-      RegDeleteValueA(key_, "InstallerLocation");
-    }
-    RegCloseKey(key_);
-  }
+  void SetUp() override { ASSERT_TRUE(location_.Opened()); }
   void SetLocation(DWORD type, const std::string& data) {
-    ASSERT_EQ(RegSetValueExA(key_, "InstallerLocation", 0, type,
-                             reinterpret_cast<const BYTE*>(data.data()),
-                             static_cast<DWORD>(data.size())),
-              ERROR_SUCCESS);
+    ASSERT_TRUE(location_.Set(type, data));
   }
-  HKEY key_ = nullptr;
-  BYTE saved_[1024];
-  DWORD saved_size_ = 0;
-  DWORD saved_type_ = 0;
-  bool had_value_ = false;
+  test::ScopedRegistryValue location_{kInstallerKey, "InstallerLocation"};
 };
 
 TEST_F(InstallerLocationTest, LocationsAndTheirPaths) {
@@ -88,7 +65,7 @@ TEST_F(InstallerLocationTest, LocationsAndTheirPaths) {
 }
 
 TEST_F(InstallerLocationTest, MissingValueIsNotFound) {
-  RegDeleteValueA(key_, "InstallerLocation");
+  location_.Delete();
   char buffer[260] = "untouched";
   EXPECT_EQ(GetMsiexecPath(buffer, sizeof buffer), 0);
 }

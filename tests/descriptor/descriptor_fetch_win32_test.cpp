@@ -12,6 +12,7 @@
 #include "bootstrap/process_state.h"
 #include "platform/os_seam.h"
 #include "platform/scoped_os_override.h"
+#include "platform/win32_test_support.h"
 #include "reporting/network_test_support.h"
 
 namespace kova {
@@ -41,36 +42,18 @@ class DescriptorFetchTest : public NetworkTest {
   void SetUp() override {
     NetworkTest::SetUp();
     if (IsSkipped()) return;
-    DWORD disposition = 0;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\KovaSoft", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key_, &disposition),
-              ERROR_SUCCESS);
-    created_key_ = disposition == REG_CREATED_NEW_KEY;
-    DWORD size = sizeof saved_;
-    had_value_ = RegQueryValueExA(key_, "InstallerXmlURL", nullptr, &saved_type_, saved_,
-                                  &size) == ERROR_SUCCESS;
-    saved_size_ = size;
-    RegDeleteValueA(key_, "InstallerXmlURL");
+    xml_url_.reset(new test::ScopedRegistryValue("Software\\KovaSoft", "InstallerXmlURL"));
+    ASSERT_TRUE(xml_url_->Opened());
+    xml_url_->Delete();
     ResetState();
   }
   void TearDown() override {
-    if (key_ != nullptr) {
-      if (had_value_) {
-        RegSetValueExA(key_, "InstallerXmlURL", 0, saved_type_, saved_, saved_size_);
-      } else {
-        RegDeleteValueA(key_, "InstallerXmlURL");
-      }
-      RegCloseKey(key_);
-      if (created_key_) RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\KovaSoft");
-    }
+    xml_url_.reset();
     ResetState();
     NetworkTest::TearDown();
   }
   void SetUrl(const std::string& url) {
-    ASSERT_EQ(RegSetValueExA(key_, "InstallerXmlURL", 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(url.c_str()),
-                             static_cast<DWORD>(url.size() + 1)),
-              ERROR_SUCCESS);
+    ASSERT_TRUE(xml_url_->Set(REG_SZ, std::string(url.c_str(), url.size() + 1)));
   }
   // Values a fetch must empty or leave alone.
   static void ResetState() {
@@ -80,12 +63,8 @@ class DescriptorFetchTest : public NetworkTest {
     std::strcpy(s.country_lookup_url, "stale lookup");
   }
 
-  HKEY key_ = nullptr;
-  bool created_key_ = false;
-  BYTE saved_[2048];
-  DWORD saved_size_ = 0;
-  DWORD saved_type_ = 0;
-  bool had_value_ = false;
+  // Made in SetUp, after the simulator check, so a skipped test touches nothing.
+  std::unique_ptr<test::ScopedRegistryValue> xml_url_;
 };
 
 TEST_F(DescriptorFetchTest, DescriptorUrls) {
@@ -109,7 +88,7 @@ TEST_F(DescriptorFetchTest, DescriptorUrls) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    RegDeleteValueA(key_, "InstallerXmlURL");
+    xml_url_->Delete();
     if (c.set) SetUrl(c.value);
     Simulator::Script({Answer(200).WithBody(kEnDescriptor)});
     released.clear();
@@ -214,7 +193,7 @@ TEST_F(DescriptorFetchTest, FailuresBeforeAnyAnswer) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    RegDeleteValueA(key_, "InstallerXmlURL");
+    xml_url_->Delete();
     if (!c.url.empty()) SetUrl(c.url);
     ResetState();
     std::unique_ptr<ScopedProxy> proxy;

@@ -129,6 +129,45 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   return std::fclose(f) == 0 && ok;
 }
 
+ScopedRegistryValue::ScopedRegistryValue(const char* key_path, const char* name)
+    : key_path_(key_path), name_(name) {
+  DWORD disposition = 0;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                      &disposition) != ERROR_SUCCESS) {
+    key_ = nullptr;
+    return;
+  }
+  created_key_ = disposition == REG_CREATED_NEW_KEY;
+  DWORD size = 0;
+  if (RegQueryValueExA(key_, name, nullptr, &saved_type_, nullptr, &size) == ERROR_SUCCESS) {
+    saved_.resize(size);
+    had_value_ = RegQueryValueExA(key_, name, nullptr, &saved_type_,
+                                  reinterpret_cast<BYTE*>(&saved_[0]), &size) == ERROR_SUCCESS;
+    saved_.resize(size);
+  }
+}
+
+ScopedRegistryValue::~ScopedRegistryValue() {
+  if (key_ == nullptr) return;
+  if (had_value_) {
+    Set(saved_type_, saved_);
+  } else {
+    Delete();
+  }
+  RegCloseKey(key_);
+  if (created_key_) RegDeleteKeyA(HKEY_LOCAL_MACHINE, key_path_.c_str());
+}
+
+bool ScopedRegistryValue::Set(DWORD type, const std::string& data) {
+  return key_ != nullptr &&
+         RegSetValueExA(key_, name_.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                        static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+}
+
+void ScopedRegistryValue::Delete() {
+  if (key_ != nullptr) RegDeleteValueA(key_, name_.c_str());
+}
+
 void CleanProductKeys::Delete() {
   DeleteRegistryTree(HKEY_LOCAL_MACHINE, "Software\\KovaSoft");
   DeleteRegistryTree(HKEY_CURRENT_USER, "SOFTWARE\\KovaSoft");

@@ -73,6 +73,30 @@ class ScopedImportPatch {
   void* original_ = nullptr;
 };
 
+// Saves one registry value (data and type) of a key under HKLM when made, and
+// puts it back, or deletes it when there was none, when gone; a key it had to
+// create is deleted again. Set and Delete change the value meanwhile.
+class ScopedRegistryValue {
+ public:
+  ScopedRegistryValue(const char* key_path, const char* name);
+  ~ScopedRegistryValue();
+  ScopedRegistryValue(const ScopedRegistryValue&) = delete;
+  ScopedRegistryValue& operator=(const ScopedRegistryValue&) = delete;
+  bool Opened() const { return key_ != nullptr; }
+  // Stores data's bytes as they are (a terminator only when data holds one).
+  bool Set(DWORD type, const std::string& data);
+  void Delete();
+
+ private:
+  std::string key_path_;
+  std::string name_;
+  HKEY key_ = nullptr;
+  bool created_key_ = false;
+  bool had_value_ = false;
+  DWORD saved_type_ = 0;
+  std::string saved_;
+};
+
 // Records, for its lifetime, every library loaded through the seam (the path
 // asked for), counts the frees and the loads without the altered search path,
 // while the real libraries load. One at a time.
