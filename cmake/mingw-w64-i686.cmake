@@ -12,5 +12,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# Every test program runs under Wine in the project's own prefix.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+# Every test program runs under 32-bit Wine in the project's 32-bit prefix.
+set(CMAKE_CROSSCOMPILING_EMULATOR env KOVA_ARCH=i686 ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)

@@ -28,12 +28,14 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "tools"))
+import wine_arch  # noqa: E402  (KOVA_TEST_ARCH forces the architecture)
 
 
 def parse_args():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--build", default=str(ROOT / "build" / "win32"))
-    parser.add_argument("--prefix", default=str(ROOT / "build" / "wine" / "prefix"))
+    parser.add_argument("--build", default=str(wine_arch.BUILD))
+    parser.add_argument("--prefix", default=str(wine_arch.WINE_DIR / "prefix"))
     parser.add_argument("--runs", type=int, default=10)
     parser.add_argument("--baseline-exe")
     return parser.parse_args()
@@ -47,7 +49,7 @@ def closed_port():
 
 def main():
     args = parse_args()
-    os.environ["KOVA_BUILD_DIR"] = args.build
+    wine_arch.BUILD = Path(args.build)
     os.environ["KOVA_TEMPLATE_PREFIX"] = args.prefix
     os.environ.pop("http_proxy", None)
     sys.path.insert(0, str(ROOT / "tests" / "e2e"))
@@ -55,6 +57,9 @@ def main():
     import conftest  # the end-to-end harness: Wine, EngineStandIn, copy_prefix
     from simulator import Simulator
 
+    print(wine_arch.arch_line())
+    if not (Path(args.prefix) / "system.reg").exists():
+        wine_arch.make_prefix(Path(args.prefix))
     work = Path(tempfile.mkdtemp(prefix="kova-bench-"))
     conftest.copy_prefix(Path(args.prefix), work / "prefix")
     wine = conftest.Wine(work / "prefix", work)

@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
-# Builds the product (and its Win32 tests and tools) with the win32 preset.
+# Builds with one Windows preset: win32 (the i686 product, the default) or
+# win64 (the same targets for x86-64). Further arguments name targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j2
+preset=${1:-win32}
+shift || true
+targets=()
+for t in "$@"; do targets+=(--target "$t"); done
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j2 "${targets[@]}"

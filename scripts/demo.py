@@ -3,7 +3,6 @@
 with Wine's own msiexec and the vendor services simulator as WinINet's proxy,
 and tells what happened in a few plain lines: first a normal install, then
 one the sample package refuses (exit 1603), which the bootstrapper reports."""
-import os
 import re
 import shutil
 import subprocess
@@ -13,11 +12,12 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / "tests" / "tools"))
 from simulator import Simulator  # noqa: E402
+import wine_arch  # noqa: E402
 
-BIN = ROOT / "build" / "win32" / "bin"
-TEMPLATE = ROOT / "build" / "wine" / "e2e-template"
-DEMO = ROOT / "build" / "wine" / "demo"
-WORK = ROOT / "build" / "wine" / "demo-run"
+BIN = wine_arch.BUILD / "bin"
+TEMPLATE = wine_arch.WINE_DIR / "e2e-template"
+DEMO = wine_arch.WINE_DIR / "demo"
+WORK = wine_arch.WINE_DIR / "demo-run"
 PRODUCT = "krt-1.6.0_07-windows-i586.exe"
 RUNTIME_KEY = r"HKLM\SOFTWARE\KovaSoft\Kova Runtime Environment\1.6.0_07"
 POLICY_KEY = r"HKLM\SOFTWARE\KovaSoft\Kova Update\Policy"
@@ -42,7 +42,7 @@ class Demo:
         self.runs += 1
         out, err = WORK / f"out-{self.runs}.txt", WORK / f"err-{self.runs}.txt"
         with open(out, "wb") as o, open(err, "wb") as e:
-            subprocess.run(["wine", *args], env=dict(self.env, WINEDEBUG=debug, **(extra_env or {})),
+            subprocess.run([wine_arch.WINE, *args], env=dict(self.env, WINEDEBUG=debug, **(extra_env or {})),
                            stdout=o, stderr=e, stdin=subprocess.DEVNULL, timeout=600)
         return out.read_text(errors="replace"), err.read_text(errors="replace")
 
@@ -97,16 +97,16 @@ def show_requests(sim):
 
 
 def main():
-    env = {k: v for k, v in os.environ.items() if k not in ("TMPDIR", "DISPLAY")}
-    env.update(WINEPREFIX=str(TEMPLATE), WINEARCH="win32", WINEDLLOVERRIDES="mscoree,mshtml=")
-    subprocess.run(["wineserver", "-k"], env=env)
-    subprocess.run(["wineserver", "-w"], env=env)
+    print(wine_arch.arch_line())
+    env = wine_arch.wine_env(TEMPLATE)
+    subprocess.run([wine_arch.WINESERVER, "-k"], env=env)
+    subprocess.run([wine_arch.WINESERVER, "-w"], env=env)
     shutil.rmtree(DEMO, ignore_errors=True)
     shutil.rmtree(WORK, ignore_errors=True)
     WORK.mkdir(parents=True)
     subprocess.run(["cp", "-a", str(TEMPLATE), str(DEMO)], check=True)
     env["WINEPREFIX"] = str(DEMO)
-    subprocess.run(["wineserver", "-p"], env=env, check=True)
+    subprocess.run([wine_arch.WINESERVER, "-p"], env=env, check=True)
     demo = Demo(env)
     print(f"bootstrapper : {BIN / PRODUCT} ({(BIN / PRODUCT).stat().st_size} bytes)")
     try:
@@ -127,7 +127,7 @@ def main():
                 print(f"               {line}")
         return 0 if (first, second) == (0, 1603) else 1
     finally:
-        subprocess.run(["wineserver", "-k"], env=env)
+        subprocess.run([wine_arch.WINESERVER, "-k"], env=env)
 
 
 if __name__ == "__main__":

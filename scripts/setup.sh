@@ -1,18 +1,29 @@
 #!/usr/bin/env bash
-# Installs everything the project needs on a fresh Debian 12 machine (as root).
+# Installs everything the project needs on a fresh Debian 12 machine (as root):
+# both cross compilers (the i686 product, the x86-64 test vehicle), Wine for
+# each side, and the tools the tests use. 32-bit Wine (wine32:i386) is only
+# installed where this machine can execute 32-bit code.
 set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/arch.sh
 packages=(
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
-  wine wine32:i386 wixl msitools
-  cmake ninja-build clang libclang-rt-14-dev googletest
-  python3 python3-pytest xvfb xdotool imagemagick
+  g++-mingw-w64-x86-64 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+  wine wine64 wixl msitools
+  cmake ninja-build clang libclang-rt-14-dev googletest binutils
+  python3 python3-pytest python3-pefile xvfb xdotool imagemagick
 )
+wants_i386=0
+if kova_can_run_32bit 2>/dev/null; then
+  packages+=(wine32:i386)
+  wants_i386=1
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [ $wants_i386 = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
   fi
   apt-get update -qq

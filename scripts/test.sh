@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the portable core natively under
 # AddressSanitizer and UndefinedBehaviorSanitizer, a short run of every fuzz
-# target, the core and Win32 tests under Wine, and the end-to-end scenarios.
+# target, the i686 product's static check, then the core and Win32 tests
+# under Wine and the end-to-end scenarios, on i686 where this machine can
+# execute 32-bit code, else on x86-64.
 # KOVA_FUZZ_SECONDS sets the fuzzing time per target (default 10).
+# KOVA_TEST_ARCH=i686|x86_64 forces the architecture of the Windows tiers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+. scripts/arch.sh
+kova_pick_arch
+arch_line="Windows tiers on $KOVA_ARCH: $KOVA_ARCH_REASON"
+echo "$arch_line"
 
 echo "== host: portable core with sanitizers"
 cmake --preset host >/dev/null
@@ -15,11 +22,23 @@ ctest --preset host
 echo "== fuzz: every target for ${KOVA_FUZZ_SECONDS:-10} s"
 scripts/fuzz.sh "${KOVA_FUZZ_SECONDS:-10}"
 
-echo "== win32: core and Win32 tests under Wine"
-scripts/build.sh
-(. scripts/wine-env.sh; kova_wine_prefix)
-ctest --preset win32
+echo "== product: the i686 exe, checked statically"
+if [ "$KOVA_ARCH" = i686 ]; then
+  scripts/build.sh win32
+else
+  # Only what the static check reads; the Windows tiers use the win64 build.
+  scripts/build.sh win32 krt_bootstrapper krt_nopackage
+fi
+/usr/bin/python3 scripts/check_product.py build/win32/bin/krt-1.6.0_07-windows-i586.exe
+/usr/bin/python3 -m pytest -q -p no:cacheprovider tests/static
 
-echo "== end to end: the real exe under Wine"
+preset=$(kova_preset "$KOVA_ARCH")
+echo "== $preset: core and Win32 tests under Wine ($arch_line)"
+[ "$preset" = win32 ] || scripts/build.sh "$preset"
+(. scripts/wine-env.sh && kova_wine_prefix)
+ctest --preset "$preset"
+
+echo "== end to end: the real exe under Wine ($arch_line)"
 cd tests/e2e
-exec /usr/bin/python3 -m pytest -q -p no:cacheprovider
+/usr/bin/python3 -m pytest -q -p no:cacheprovider
+echo "$arch_line"

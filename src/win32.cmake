@@ -60,6 +60,13 @@ add_custom_command(
 set(KOVA_MANIFEST ${PROJECT_SOURCE_DIR}/resources/krt.manifest)
 set(KOVA_STRINGS_RC ${PROJECT_SOURCE_DIR}/resources/strings.rc)
 
+# The entry point's linker name: i686 decorates a __stdcall symbol, x86-64 does not.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(KOVA_ENTRY_SYMBOL _KovaStartup@0)
+else()
+  set(KOVA_ENTRY_SYMBOL KovaStartup)
+endif()
+
 # kova_add_bootstrapper(<target> <output name> <package file or ""> [NO_ICON])
 function(kova_add_bootstrapper target output_name package)
   if("NO_ICON" IN_LIST ARGN)
@@ -79,7 +86,7 @@ function(kova_add_bootstrapper target output_name package)
   add_executable(${target} WIN32 bootstrap/winmain.cpp ${rc})
   target_compile_options(${target} PRIVATE ${KOVA_WARNINGS} ${KOVA_PRODUCT_COMPILE_OPTIONS})
   target_link_libraries(${target} PRIVATE kova_win32)
-  target_link_options(${target} PRIVATE -nostartfiles -Wl,-e,_KovaStartup@0
+  target_link_options(${target} PRIVATE -nostartfiles -Wl,-e,${KOVA_ENTRY_SYMBOL}
     -static-libgcc -static-libstdc++ -s
     -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
     -Wl,-Map,${CMAKE_CURRENT_BINARY_DIR}/${output_name}.map)

@@ -25,7 +25,6 @@ set(KOVA_WIN32_TEST_SOURCES
   platform/win32_test_support.cpp
   bootstrap/package_extraction_win32_test.cpp
   bootstrap/engine_win32_test.cpp
-  bootstrap/resources_win32_test.cpp
   bootstrap/languages_win32_test.cpp
   settings/registry_settings_win32_test.cpp
   reporting/simulator_client.cpp

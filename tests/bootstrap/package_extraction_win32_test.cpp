@@ -372,7 +372,7 @@ TEST_F(ExtractionTest, CreateFailureShowsTheBoxAndEndsWithTheError) {
   std::string path = scratch_.File("package.msi");
   ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
   FatalRecorder recorder;
-  if (setjmp(recorder.jump) == 0) {
+  if (__builtin_setjmp(recorder.jump) == 0) {
     ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource, kPackageResourceType,
                           path.c_str());
     ADD_FAILURE() << "returned after a failed create";
@@ -383,7 +383,7 @@ TEST_F(ExtractionTest, CreateFailureShowsTheBoxAndEndsWithTheError) {
 
 TEST_F(ExtractionTest, PathThatCouldNotBeBuiltFailsAsTooLong) {
   FatalRecorder recorder;
-  if (setjmp(recorder.jump) == 0) {
+  if (__builtin_setjmp(recorder.jump) == 0) {
     ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource, kPackageResourceType, "");
     ADD_FAILURE() << "returned with an empty path";
   }
@@ -399,7 +399,7 @@ TEST_F(ExtractionTest, WriteAndCloseFailuresShowTheBoxAndEndWithTheError) {
     ScopedOsOverride<decltype(OsSeam::WriteFile)> write(&OsSeam::WriteFile, RecordingWriteFile);
     g_fail_write_with = ERROR_DISK_FULL;
     FatalRecorder recorder;
-    if (setjmp(recorder.jump) == 0) {
+    if (__builtin_setjmp(recorder.jump) == 0) {
       ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource, kPackageResourceType,
                             path.c_str());
       ADD_FAILURE() << "returned after a failed write";
@@ -415,7 +415,7 @@ TEST_F(ExtractionTest, WriteAndCloseFailuresShowTheBoxAndEndWithTheError) {
                                                         ZeroProgressWriteFile);
     g_chunks.clear();
     FatalRecorder recorder;
-    if (setjmp(recorder.jump) == 0) {
+    if (__builtin_setjmp(recorder.jump) == 0) {
       ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource, kPackageResourceType,
                             path.c_str());
       ADD_FAILURE() << "returned after writes that made no progress";
@@ -430,7 +430,7 @@ TEST_F(ExtractionTest, WriteAndCloseFailuresShowTheBoxAndEndWithTheError) {
     ScopedOsOverride<decltype(OsSeam::CloseHandle)> close(&OsSeam::CloseHandle,
                                                           FailingCloseHandle);
     FatalRecorder recorder;
-    if (setjmp(recorder.jump) == 0) {
+    if (__builtin_setjmp(recorder.jump) == 0) {
       ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource, kPackageResourceType,
                             path.c_str());
       ADD_FAILURE() << "returned after a failed close";

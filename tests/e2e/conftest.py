@@ -12,14 +12,24 @@ import pytest
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tools"))
 from simulator import Simulator  # noqa: E402
+import wine_arch  # noqa: E402
 
-ROOT = Path(__file__).resolve().parents[2]
-BUILD = Path(os.environ.get("KOVA_BUILD_DIR", ROOT / "build" / "win32"))
+ROOT = wine_arch.ROOT
+ARCH = wine_arch.ARCH
+BUILD = wine_arch.BUILD
 BIN = BUILD / "bin"
 # A prefix that only ever gets copied, so nothing a test run leaves behind
-# (as the Win32 tests may in build/wine/prefix) reaches a scenario.
+# (as the Win32 tests may in the build's prefix) reaches a scenario.
 TEMPLATE_PREFIX = Path(os.environ.get("KOVA_TEMPLATE_PREFIX",
-                                      ROOT / "build" / "wine" / "e2e-template"))
+                                      wine_arch.WINE_DIR / "e2e-template"))
+
+# What depends on the architecture under test: the architecture text the
+# system reports (a 64-bit prefix reports amd64), and where the 32-bit sample
+# package's files and registry values land (a 64-bit system keeps them in its
+# 32-bit view: "Program Files (x86)" and Wow6432Node).
+NATIVE_ARCH_TEXT = "amd64" if ARCH == "x86_64" else "i586"
+PACKAGE_REG_VIEW = ("/reg:32",) if ARCH == "x86_64" else ()
+PACKAGE_PROGRAM_FILES = "Program Files (x86)" if ARCH == "x86_64" else "Program Files"
 
 PRODUCT = "krt-1.6.0_07-windows-i586.exe"
 PACKAGE_REL = "AppData/LocalLow/Orvo/Kova/krt1.6.0_07/krt1.6.0_07.msi"
@@ -51,18 +61,16 @@ class Wine:
     def __init__(self, prefix, workdir):
         self.prefix = Path(prefix)
         self.workdir = Path(workdir)
-        self.env = {k: v for k, v in os.environ.items() if k not in ("TMPDIR", "DISPLAY")}
-        self.env.update(WINEPREFIX=str(self.prefix), WINEARCH="win32", WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env = wine_arch.wine_env(self.prefix)
         # Every vendor host name goes to a loopback proxy: a closed port unless a
         # scenario brings the simulator, so no run ever looks further than this machine.
         self.env["http_proxy"] = f"http://127.0.0.1:{closed_loopback_port()}"
         self.runs = 0
-        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+        subprocess.run([wine_arch.WINESERVER, "-p"], env=self.env, check=True)
 
     def close(self):
-        subprocess.run(["wineserver", "-k"], env=self.env)
-        subprocess.run(["wineserver", "-w"], env=self.env)
+        subprocess.run([wine_arch.WINESERVER, "-k"], env=self.env)
+        subprocess.run([wine_arch.WINESERVER, "-w"], env=self.env)
 
     @property
     def c_drive(self):
@@ -86,7 +94,7 @@ class Wine:
         env = dict(self.env)
         env.update(extra_env or {})
         with open(out, "wb") as o, open(err, "wb") as e:
-            status = subprocess.run(["wine", *args], env=env, stdout=o, stderr=e,
+            status = subprocess.run([wine_arch.WINE, *args], env=env, stdout=o, stderr=e,
                                     stdin=subprocess.DEVNULL, timeout=timeout).returncode
         return status, out.read_text(errors="replace"), err.read_text(errors="replace")
 
@@ -115,9 +123,10 @@ class Wine:
         args = ["reg", "delete", key, "/f"] if name is None else ["reg", "delete", key, "/v", name, "/f"]
         self.wine(args)
 
-    def reg_query(self, key, name):
-        """The value's data as `reg query` prints it, or None when missing."""
-        status, out, _ = self.wine(["reg", "query", key, "/v", name])
+    def reg_query(self, key, name, view=()):
+        """The value's data as `reg query` prints it, or None when missing.
+        view: () for the process's own registry view, or ("/reg:32",)."""
+        status, out, _ = self.wine(["reg", "query", key, "/v", name, *view])
         if status != 0:
             return None
         for line in out.splitlines():
@@ -126,8 +135,8 @@ class Wine:
                 return parts[2] if len(parts) > 2 else ""
         return None
 
-    def key_exists(self, key):
-        status, _, _ = self.wine(["reg", "query", key])
+    def key_exists(self, key, view=()):
+        status, _, _ = self.wine(["reg", "query", key, *view])
         return status == 0
 
     def set_version(self, version, exe=PRODUCT):
@@ -176,13 +185,15 @@ class EngineStandIn:
 
 
 def copy_prefix(template, prefix):
-    """A private copy of the template prefix. The system folder (nearly all of
-    its 600 MB) is hard-linked, since nothing writes into its files; a test that
-    replaces one must unlink it first (replace_system_file)."""
+    """A private copy of the template prefix. The system folders (nearly all of
+    its 600 MB, or 1.2 GB with a 64-bit prefix's syswow64) are hard-linked,
+    since nothing writes into their files; a test that replaces one must
+    unlink it first (replace_system_file)."""
     subprocess.run(["cp", "-al", str(template), str(prefix)], check=True)
-    system32 = prefix / "drive_c" / "windows" / "system32"
+    windows = prefix / "drive_c" / "windows"
+    shared = (windows / "system32", windows / "syswow64")
     for path in prefix.rglob("*"):
-        if path.is_file() and not path.is_symlink() and system32 not in path.parents:
+        if path.is_file() and not path.is_symlink() and not any(s in path.parents for s in shared):
             copy = path.with_name(path.name + ".kova-copy")
             shutil.copy2(path, copy)
             os.replace(copy, path)
@@ -197,13 +208,11 @@ def replace_system_file(wine, name, source):
 @pytest.fixture(scope="session")
 def template_prefix():
     if not (TEMPLATE_PREFIX / "system.reg").exists():
-        subprocess.run(["bash", "-c", '. "$0"; kova_wine_prefix', str(ROOT / "scripts" / "wine-env.sh")],
-                       env=dict(os.environ, KOVA_WINEPREFIX=str(TEMPLATE_PREFIX)), check=True,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wine_arch.make_prefix(TEMPLATE_PREFIX)
     # Let the template's wineserver flush the registry before it is copied.
-    env = dict(os.environ, WINEPREFIX=str(TEMPLATE_PREFIX))
-    subprocess.run(["wineserver", "-k"], env=env)
-    subprocess.run(["wineserver", "-w"], env=env)
+    env = wine_arch.wine_env(TEMPLATE_PREFIX)
+    subprocess.run([wine_arch.WINESERVER, "-k"], env=env)
+    subprocess.run([wine_arch.WINESERVER, "-w"], env=env)
     return TEMPLATE_PREFIX
 
 
@@ -214,6 +223,8 @@ def wine(template_prefix, tmp_path):
     w = Wine(prefix, tmp_path)
     yield w
     w.close()
+    # Only the prefix goes: the scenario's logs and records stay for a look.
+    shutil.rmtree(prefix, ignore_errors=True)
 
 
 @pytest.fixture
@@ -281,3 +292,7 @@ def reg_tree(wine, key):
             current = f"{long_names.get(hive, hive)}\\{rest}".lower()
             tree.setdefault(current, {})
     return tree
+
+
+def pytest_report_header(config):
+    return wine_arch.arch_line()

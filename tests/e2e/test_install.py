@@ -4,7 +4,8 @@ import shutil
 
 import pytest
 
-from conftest import BIN, INSTALLER_KEY, PRODUCT, RUNTIME_KEY, replace_system_file
+from conftest import (BIN, INSTALLER_KEY, PACKAGE_PROGRAM_FILES, PACKAGE_REG_VIEW, PRODUCT, RUNTIME_KEY,
+                      replace_system_file)
 
 MB_ICONERROR = 0x10
 MB_OK = 0x0
@@ -89,16 +90,16 @@ def test_package_path_taken_by_a_folder_is_fatal_with_error_5(wine, standin):
 
 def test_wine_msiexec_installs_the_sample_package(wine):
     assert wine.run_exe(BIN / PRODUCT, timeout=300) == 0
-    assert wine.key_exists(RUNTIME_KEY)
-    assert wine.reg_query(RUNTIME_KEY, "RuntimeLib") is not None
-    runtime = wine.c_drive / "Program Files" / "Kova" / "krt1.6.0_07"
+    assert wine.key_exists(RUNTIME_KEY, PACKAGE_REG_VIEW)
+    assert wine.reg_query(RUNTIME_KEY, "RuntimeLib", PACKAGE_REG_VIEW) is not None
+    runtime = wine.c_drive / PACKAGE_PROGRAM_FILES / "Kova" / "krt1.6.0_07"
     assert (runtime / "README.txt").exists()
 
 
 def test_wine_msiexec_fails_the_sample_package_on_request(wine):
     code = wine.run_exe(BIN / PRODUCT, windows_env={"KOVA_FAIL": "1"}, timeout=300)
     assert code == 1603
-    assert not wine.key_exists(RUNTIME_KEY)
+    assert not wine.key_exists(RUNTIME_KEY, PACKAGE_REG_VIEW)
 
 
 PLANTED = "mscoree,mshtml=;shfolder,crypt32,version=n,b"

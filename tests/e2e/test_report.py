@@ -9,7 +9,8 @@ from dataclasses import dataclass, field
 
 import pytest
 
-from conftest import BIN, POLICY_KEY, PRODUCT, VENDOR_KEY, reg_import, reg_tree, windows_path
+from conftest import (BIN, NATIVE_ARCH_TEXT, POLICY_KEY, PRODUCT, VENDOR_KEY, reg_import, reg_tree,
+                      windows_path)
 from simulator import Simulator
 
 BUILD = "1.6.0_07-b06"
@@ -55,7 +56,7 @@ def report_body(visitor_id, products, suite_id=PRODUCTION, prop21=False, prop20=
     if prop21:
         elements.append(("prop21", visitor_id))
     elements += [("prop20", prop20), ("pagename", "ic"), ("evar2", BUILD), ("evar3", previous),
-                 ("evar4", "i586"), ("evar5", "i586"), ("evar6", os_description),
+                 ("evar4", "i586"), ("evar5", NATIVE_ARCH_TEXT), ("evar6", os_description),
                  ("evar7", "koff"), ("evar8", "DE"), ("events", "event6,event7"),
                  ("products", products)]
     text = "".join(f"<{name}>{value}</{name}>" for name, value in elements)
@@ -102,9 +103,10 @@ def registry_effects(stderr):
         if tid != thread:
             continue
         if function == "SetValueExA":
-            fields = args.split('",', 1)[1].split(",")
-            assert int(fields[1], 16) == 1, line  # REG_SZ
-            lengths[name] = int(fields[3], 16)
+            # A 64-bit relay trace prints whole registers: keep a DWORD's 32 bits.
+            fields = [int(f, 16) & 0xFFFFFFFF for f in args.split('",', 1)[1].split(",")[:4]]
+            assert fields[1] == 1, line  # REG_SZ
+            lengths[name] = fields[3]
             effects.append(("set", name))
         else:
             effects.append(("delete", name))

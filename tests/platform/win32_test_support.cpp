@@ -24,7 +24,7 @@ int WINAPI RecordMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT style) {
 void WINAPI JumpInsteadOfExit(UINT code) {
   g_recorder->exited = true;
   g_recorder->exit_code = code;
-  std::longjmp(g_recorder->jump, 1);
+  __builtin_longjmp(g_recorder->jump, 1);
 }
 
 HMODULE WINAPI RecordingLoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <csetjmp>
 #include <string>
 #include <vector>
 
@@ -30,6 +29,12 @@ void RemoveTree(const std::string& path);
 
 // The system directory, such as "C:\windows\system32".
 std::string SystemDirectory();
+
+// The processor architecture text the system under test reports for itself:
+// the i686 build runs in a 32-bit prefix (architecture 0, "i586"), the x86-64
+// build in a 64-bit one (9, "amd64"). GetSystemInfo of the test process gives
+// the same, since each build's process is as wide as its prefix.
+constexpr const char* kNativeArchText = sizeof(void*) == 8 ? "amd64" : "i586";
 
 // Deletes a registry key with all its subkeys and values; nothing when it is missing.
 void DeleteRegistryTree(HKEY root, const char* path);
@@ -114,12 +119,15 @@ class LibraryRecorder {
 
 // Records MessageBoxA calls and turns ExitProcess into a jump back to the test:
 //   FatalRecorder rec;
-//   if (setjmp(rec.jump) == 0) { CodeThatMayEndTheProcess(); }
+//   if (__builtin_setjmp(rec.jump) == 0) { CodeThatMayEndTheProcess(); }
 //   EXPECT_EQ(rec.exit_code, 5u);
+// GCC's builtin pair, not setjmp/longjmp: msvcrt's x86-64 longjmp unwinds
+// frame by frame and fails (0xc0000029) through product code, which is built
+// without unwind tables; the builtin jump restores the stack directly.
 struct FatalRecorder {
   FatalRecorder();
   ~FatalRecorder();
-  std::jmp_buf jump;
+  void* jump[5];
   bool exited = false;
   UINT exit_code = 0;
   int boxes = 0;

@@ -164,7 +164,7 @@ TEST_F(StatusReportTest, FailedInstallIsPostedAndLogged) {
                 "<visitorid>1a2b48d1-e0f010ff</visitorid>"
                 "<prop20>plaintextdummy</prop20><pagename>ic</pagename>"
                 "<evar2>1.6.0_07-b06</evar2><evar3>1.5.0_10</evar3><evar4>i586</evar4>"
-                "<evar5>i586</evar5><evar6>winxp-sp2</evar6><evar7>koff</evar7>"
+                "<evar5>" + test::kNativeArchText + "</evar5><evar6>winxp-sp2</evar6><evar7>koff</evar7>"
                 "<evar8>DE</evar8><events>event6,event7</events>"
                 "<products>;krt|1603diskfull</products></request>");
   EXPECT_EQ(Log(), std::string(kEntry) +

@@ -114,8 +114,9 @@ TEST_F(OsDescriptionSeam, SystemsWineCannotBe) {
       // Only the short structure: no product type, so NT 6.0 is "winlong".
       {"short structure", {2, 6, 0, 1, "Service Pack 2", true, false, 0}, "winlong-sp2",
        "i586"},
-      // Without GetNativeSystemInfo: GetSystemInfo of this 32-bit process.
-      {"no native call", {2, 5, 0, 1, "Service Pack 4", false, true, 9}, "win2000-sp4", "i586"},
+      // Without GetNativeSystemInfo: GetSystemInfo of this process, whatever the fake says.
+      {"no native call", {2, 5, 0, 1, "Service Pack 4", false, true, 6}, "win2000-sp4",
+       test::kNativeArchText},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -183,14 +184,9 @@ TEST(OsDescriptionWine, RealWineVersionSettings) {
     const char* setting;
     const char* facts;
   } cases[] = {
-      {"winxp", "winxp-sp3|i586"},
-      {"win2003", "win2003-sp2|i586"},
-      {"vista", "winvista-sp2|i586"},
-      {"win2008", "winlong-sp2|i586"},
-      {"win7", "6.1-sp1|i586"},
-      {"win2k", "win2000-sp4|i586"},
-      {"nt40", "winnt-sp6|i586"},
-      {"win98", "win98|i586"},
+      {"winxp", "winxp-sp3"},     {"win2003", "win2003-sp2"}, {"vista", "winvista-sp2"},
+      {"win2008", "winlong-sp2"}, {"win7", "6.1-sp1"},        {"win2k", "win2000-sp4"},
+      {"nt40", "winnt-sp6"},      {"win98", "win98"},
   };
   SetEnvironmentVariableA("KOVA_OS_PROBE_FILE", out.c_str());
   for (const auto& c : cases) {
@@ -223,7 +219,7 @@ TEST(OsDescriptionWine, RealWineVersionSettings) {
     EXPECT_EQ(code, 0u);
     std::string facts;
     ASSERT_TRUE(test::ReadWholeFile(out, &facts));
-    EXPECT_EQ(facts, c.facts);
+    EXPECT_EQ(facts, std::string(c.facts) + "|" + test::kNativeArchText);
   }
   SetEnvironmentVariableA("KOVA_OS_PROBE_FILE", nullptr);
   test::DeleteRegistryTree(HKEY_CURRENT_USER, kAppKey);

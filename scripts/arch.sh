@@ -1,0 +1,49 @@
+# Sourced: chooses the architecture the Windows test tiers run on.
+# Some kernels refuse every 32-bit x86 program ("Exec format error"), and then
+# 32-bit Wine cannot start at all; there the same sources, built for x86-64,
+# run under 64-bit Wine. The shipped product is the i686 exe either way.
+#
+# kova_pick_arch sets KOVA_ARCH (i686 or x86_64) and KOVA_ARCH_REASON, and
+# honours KOVA_TEST_ARCH=i686|x86_64; it returns 1 with a message when the
+# forced choice cannot run here.
+
+# True when this machine can execute a 32-bit x86 program: assembles and runs
+# one that only exits (a few milliseconds).
+kova_can_run_32bit() {
+  local dir status=1
+  dir=$(mktemp -d)
+  printf '.globl _start\n_start:\n movl $1, %%eax\n xorl %%ebx, %%ebx\n int $0x80\n' >"$dir/t.s"
+  if as --32 -o "$dir/t.o" "$dir/t.s" 2>/dev/null && ld -m elf_i386 -o "$dir/t" "$dir/t.o" 2>/dev/null; then
+    "$dir/t" >/dev/null 2>&1 && status=0
+  fi
+  rm -rf "$dir"
+  return $status
+}
+
+kova_pick_arch() {
+  case "${KOVA_TEST_ARCH:-}" in
+    i686)
+      if ! kova_can_run_32bit; then
+        echo "KOVA_TEST_ARCH=i686, but this machine cannot execute 32-bit code" >&2
+        return 1
+      fi
+      KOVA_ARCH=i686 KOVA_ARCH_REASON="forced by KOVA_TEST_ARCH" ;;
+    x86_64)
+      KOVA_ARCH=x86_64 KOVA_ARCH_REASON="forced by KOVA_TEST_ARCH" ;;
+    "")
+      if kova_can_run_32bit; then
+        KOVA_ARCH=i686 KOVA_ARCH_REASON="this machine can execute 32-bit code"
+      else
+        KOVA_ARCH=x86_64 KOVA_ARCH_REASON="this machine cannot execute 32-bit code"
+      fi ;;
+    *)
+      echo "KOVA_TEST_ARCH must be i686 or x86_64, not '$KOVA_TEST_ARCH'" >&2
+      return 1 ;;
+  esac
+  export KOVA_ARCH KOVA_ARCH_REASON
+}
+
+# The build preset of an architecture.
+kova_preset() {
+  case "$1" in i686) echo win32 ;; x86_64) echo win64 ;; esac
+}
