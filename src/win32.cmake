@@ -9,6 +9,7 @@ target_compile_options(kova_core PRIVATE ${KOVA_PRODUCT_COMPILE_OPTIONS})
 set(KOVA_WIN32_SOURCES
   platform/os_seam.cpp
   platform/system_library.cpp
+  platform/file_handle.cpp
   bootstrap/process_state.cpp
   bootstrap/package_extraction.cpp
   bootstrap/engine.cpp

@@ -33,7 +33,7 @@ void CleanUp() {
 
 }  // namespace
 
-int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv) {
+int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* fatal) {
   ProcessState& state = State();
   state.transform_language = GetDefaultTransformLanguage();
 
@@ -59,16 +59,23 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv) {
     return kExitEngineInsufficient;
   }
 
-  GetPackagePath(package_path);
-  if (!ExtractResourceToFile(instance, kPackageResourceId, kPackageResourceType, package_path)) {
+  const DWORD folder_error = GetPackagePath(package_path);
+  // The verified package, open for reading and shared with readers only: held
+  // until the last engine run has returned, so nobody can change it meanwhile.
+  FileHandle package;
+  if (!ExtractResourceToFile(instance, kPackageResourceId, kPackageResourceType, package_path,
+                             folder_error, &package, fatal)) {
+    if (fatal->label != nullptr) return 0;  // the entry point shows it and ends the process
     CleanUp();
     return exit_code;
   }
 
-  // Best effort: neither step can stop the install.
+  // Best effort: neither step can stop the install. A silent install never
+  // asks the user anything, not even for a proxy's credentials.
+  const NetworkDialogs dialogs = silent ? NetworkDialogs::kNever : NetworkDialogs::kAllowed;
   if (!FetchUpdateDescriptor()) state.descriptor_fetched = 0;
   if (state.reporting || state.descriptor_fetched) {
-    LookupCountry(state.country_lookup_url, state.country);
+    LookupCountry(state.country_lookup_url, state.country, dialogs);
   }
 
   if (!GetMsiexecPath(state.msiexec_path, sizeof state.msiexec_path)) {
@@ -88,10 +95,11 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv) {
       exit_code = RunAndWait(command_line);
     }
   }
+  package.Close();
 
   if (state.reporting && !IsSuccessfulInstall(exit_code)) {
     PostInstallStatus(state.post_status_url, install_method, "ic", state.country, kRuntimeBuild,
-                      exit_code);
+                      exit_code, dialogs);
   }
 
   CleanUp();

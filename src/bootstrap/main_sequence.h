@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "bootstrap/package_extraction.h"
+
 namespace kova {
 
 // Exit codes of the bootstrapper's own (the engine's exit code is passed on as it is).
@@ -14,6 +16,8 @@ constexpr int32_t kExitNoPackageOrNoEngineRun = 1;
 
 // instance holds the string table and the package resource; argv is the
 // argument vector split by the process start-up (argv[0], the program, is skipped).
-int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv);
+// Returns the exit code; on a fatal file error it fills *fatal instead, and
+// the entry point shows that error and ends the process with its code.
+int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* fatal);
 
 }  // namespace kova

@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <cstring>
+
 #include "bootstrap/fatal_message.h"
 #include "bootstrap/package_path.h"
 #include "platform/os_seam.h"
@@ -99,64 +101,196 @@ void GetUserDataFolder(char* path) {
   if (path[0] == '\0') GetProfileFolder(path);
 }
 
-void GetPackagePath(char* path) {
-  GetUserDataFolder(path);
-  CreateDirectoryA(path, nullptr);
-  for (int step = 0; step < kPackagePathSteps; ++step) {
-    if (!ExtendPackagePath(path, MAX_PATH, step)) return;  // path is now empty
-    if (step < kPackagePathFolderSteps) CreateDirectoryA(path, nullptr);
+namespace {
+
+// CreateDirectoryA whose only tolerated failure is a folder being there
+// already (a drive's root answers "access denied" rather than "exists");
+// returns 0 or the creation's error.
+DWORD CreateFolder(const char* path) {
+  if (CreateDirectoryA(path, nullptr)) return 0;
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return 0;
   }
+  return error;
 }
 
-void FailWithLastError(const char* label) {
-  DWORD error = GetLastError();
+// 0 when folder[0..length) is a real folder; else the error to end with. A
+// reparse point (a junction or a symbolic link, which Wine shows for a Unix
+// symlink too) could send the elevated write, or the engine, anywhere.
+DWORD CheckFolder(char* folder, size_t length) {
+  const char kept = folder[length];
+  folder[length] = '\0';
+  const DWORD attributes = GetFileAttributesA(folder);
+  const DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
+  folder[length] = kept;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return error != 0 ? error : ERROR_PATH_NOT_FOUND;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return ERROR_CANT_ACCESS_FILE;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
+  return 0;
+}
+
+// The length of path's root, which is no folder of the chain: 2 for "C:",
+// the length of "\\server\share" for a share, else 0.
+size_t RootLength(const char* path) {
+  if (path[0] != '\0' && path[1] == ':') return 2;
+  if (path[0] != '\\' || path[1] != '\\') return 0;
+  size_t i = 2;
+  for (int separators = 0; path[i] != '\0'; ++i) {
+    if (path[i] == '\\' && ++separators == 2) break;
+  }
+  return i;
+}
+
+// Checks the folder that holds the file at path and the levels above it, up
+// to kCheckedFolderLevels, stopping at the drive or share root.
+DWORD CheckFolderChain(const char* path) {
+  char folder[MAX_PATH];
+  if (!TextCopy(folder, sizeof folder, path)) return ERROR_FILENAME_EXCED_RANGE;
+  const size_t root = RootLength(folder);
+  size_t end = TextLength(folder);
+  for (int level = 0; level < kCheckedFolderLevels; ++level) {
+    while (end > 0 && folder[end - 1] != '\\') --end;
+    if (end == 0) break;
+    --end;  // the folder ends before its backslash
+    if (end <= root) break;
+    const DWORD error = CheckFolder(folder, end);
+    if (error != 0) return error;
+  }
+  return 0;
+}
+
+// Reads the file back through handle and compares it with bytes[size]; 0 when
+// they are equal to the last byte and the file ends there.
+DWORD CompareWithResource(HANDLE file, const BYTE* bytes, DWORD size) {
+  BYTE chunk[kExtractChunkSize];
+  DWORD total = 0;
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file, chunk, sizeof chunk, &read, nullptr)) return GetLastError();
+    if (read == 0) break;
+    if (read > size - total || std::memcmp(chunk, bytes + total, read) != 0) {
+      return ERROR_FILE_CORRUPT;
+    }
+    total += read;
+  }
+  return total == size ? 0 : ERROR_FILE_CORRUPT;
+}
+
+FatalError Failure(const char* label, DWORD code) { return FatalError{label, code}; }
+
+constexpr char kCreateLabel[] = "Installer : Wrapper.CreateFile ";
+constexpr char kWriteLabel[] = "Installer : Wrapper.WriteFile (In small chunks) ";
+constexpr char kCloseLabel[] = "Installer : Wrapper.CloseHandle ";
+constexpr char kVerifyLabel[] = "Installer : Wrapper.ReadFile ";
+
+}  // namespace
+
+DWORD GetPackagePath(char* path) {
+  GetUserDataFolder(path);
+  DWORD error = CreateFolder(path);
+  for (int step = 0; step < kPackagePathSteps; ++step) {
+    if (!ExtendPackagePath(path, MAX_PATH, step)) return error;  // path is now empty
+    if (step < kPackagePathFolderSteps) {
+      const DWORD folder_error = CreateFolder(path);
+      if (error == 0) error = folder_error;
+    }
+  }
+  return error;
+}
+
+FatalError FailWithLastError(const char* label) { return Failure(label, GetLastError()); }
+
+void ShowFatalError(const FatalError& error) {
   char* system_text = nullptr;
-  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error,
+  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error.code,
                  LANG_USER_DEFAULT, reinterpret_cast<LPSTR>(&system_text), 0, nullptr);
-  size_t size = FatalMessageSize(label, system_text);
+  size_t size = FatalMessageSize(error.label, system_text);
   char* text = static_cast<char*>(LocalAlloc(LMEM_ZEROINIT, size));
   if (text != nullptr) {
-    FormatFatalMessage(text, size, label, static_cast<int32_t>(error), system_text);
+    FormatFatalMessage(text, size, error.label, static_cast<int32_t>(error.code), system_text);
     Os().MessageBoxA(nullptr, text, "Error", MB_OK);
     LocalFree(text);
   }
   if (system_text != nullptr) LocalFree(system_text);
-  Os().ExitProcess(error);
-  ::ExitProcess(error);  // the seam's entry is only ever replaced by tests that do not return
 }
 
 int ExtractResourceToFile(HMODULE module, int resource_id, const char* resource_type,
-                          const char* path) {
+                          const char* path, DWORD folder_error, FileHandle* verified,
+                          FatalError* fatal) {
+  verified->Close();
   HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(resource_id), resource_type);
   if (resource == nullptr) return 0;
   DWORD size = SizeofResource(module, resource);
   const BYTE* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, resource)));
-  if (bytes == nullptr && size != 0) FailWithLastError("Installer : Wrapper.LoadResource ");
+  if (bytes == nullptr && size != 0) {
+    *fatal = FailWithLastError("Installer : Wrapper.LoadResource ");
+    return 0;
+  }
 
   if (path[0] == '\0') {  // GetPackagePath could not fit the chain into MAX_PATH
-    SetLastError(ERROR_FILENAME_EXCED_RANGE);
-    FailWithLastError("Installer : Wrapper.CreateFile ");
+    *fatal = Failure(kCreateLabel, ERROR_FILENAME_EXCED_RANGE);
+    return 0;
   }
-  HANDLE file = Os().CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) FailWithLastError("Installer : Wrapper.CreateFile ");
+  DWORD error = folder_error != 0 ? folder_error : CheckFolderChain(path);
+  if (error != 0) {
+    *fatal = Failure(kCreateLabel, error);
+    return 0;
+  }
+  // Whatever is at the name goes first (a file of an earlier run, or a link
+  // planted there), then the file is made anew: CREATE_NEW never opens an
+  // existing file, so the elevated write cannot land in a file someone else
+  // linked to this name.
+  if (!DeleteFileA(path) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+    *fatal = FailWithLastError(kCreateLabel);
+    return 0;
+  }
+  FileHandle file(Os().CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsOpen()) {
+    *fatal = FailWithLastError(kCreateLabel);
+    return 0;
+  }
 
   // The bytes go straight from the mapped resource to the file.
   DWORD total = 0;
   while (total < size) {
     DWORD chunk = size - total < kExtractChunkSize ? size - total : kExtractChunkSize;
     DWORD written = 0;
-    if (!Os().WriteFile(file, bytes + total, chunk, &written, nullptr)) {
-      FailWithLastError("Installer : Wrapper.WriteFile (In small chunks) ");
+    if (!Os().WriteFile(file.Get(), bytes + total, chunk, &written, nullptr)) {
+      *fatal = FailWithLastError(kWriteLabel);
+      return 0;
     }
     if (written == 0 || written > chunk) {
       // A write that reports success but makes no progress would loop forever.
-      SetLastError(ERROR_WRITE_FAULT);
-      FailWithLastError("Installer : Wrapper.WriteFile (In small chunks) ");
+      *fatal = Failure(kWriteLabel, ERROR_WRITE_FAULT);
+      return 0;
     }
     total += written;
   }
-  if (!Os().CloseHandle(file)) FailWithLastError("Installer : Wrapper.CloseHandle ");
+  if (!file.Close()) {
+    *fatal = FailWithLastError(kCloseLabel);
+    return 0;
+  }
+
+  // Read-only, shared with readers only, and not through a link: from here
+  // on nobody can write to, replace or rename the file while it is held, and
+  // what is held is checked to be exactly the resource.
+  verified->Reset(Os().CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT |
+                                       FILE_FLAG_SEQUENTIAL_SCAN,
+                                   nullptr));
+  if (!verified->IsOpen()) {
+    *fatal = FailWithLastError(kCreateLabel);
+    return 0;
+  }
+  error = CompareWithResource(verified->Get(), bytes, size);
+  if (error != 0) {
+    verified->Close();
+    *fatal = Failure(kVerifyLabel, error);
+    return 0;
+  }
   return 1;
 }
 

@@ -1,14 +1,27 @@
-// Writing the package carried as a resource to a per-user folder.
+// Writing the package carried as a resource to a per-user folder, and holding
+// it, verified, until the engine has read it.
 #pragma once
 
 #include <windows.h>
 
+#include "platform/file_handle.h"
+
 namespace kova {
 
+// A fatal file error on the way to the package: the operation's label and the
+// Windows error code. It travels up to the entry point, which shows it
+// (ShowFatalError) and ends the process with the code; label null: none.
+struct FatalError {
+  const char* label = nullptr;
+  DWORD code = 0;
+};
+
 // Fills path[MAX_PATH] with the package file's full path, creating the folders
-// on the way. When the data folder is too long for the chain, path is left
-// empty, and ExtractResourceToFile then fails as a file name too long (206).
-void GetPackagePath(char* path);
+// on the way. Returns 0, or the first error that creating a folder met other
+// than its being there already. When the data folder is too long for the
+// chain, path is left empty, and ExtractResourceToFile then fails as a file
+// name too long (206).
+DWORD GetPackagePath(char* path);
 void GetUserDataFolder(char* path);
 // Windows NT 6.x; asked once per process.
 bool IsVistaFamily();
@@ -17,15 +30,30 @@ void ResetVistaFamilyCache();
 void GetLocalLowFolder(char* path);
 void GetProfileFolder(char* path);
 
-// Copies the resource (module, id, type) to path in chunks of at most 8192 bytes.
-// Returns 1 when the file was written and closed, 0 when there is no such
-// resource; a file error does not return (FailWithLastError).
+// Copies the resource (module, id, type) to path in chunks of at most 8192
+// bytes, then reopens the file for reading with sharing for readers only,
+// compares it with the resource and leaves that handle in *verified, so that
+// nobody can change or replace the file while it is held.
+// Returns 1 when the file was written and verified; 0 when there is no such
+// resource (fatal untouched) or on a fatal file error (*fatal filled):
+//  - folder_error (from GetPackagePath) is not 0: that error;
+//  - the file's folder or one of the three above it (the data folder and the
+//    chain's own) is missing, not a folder, or a reparse point (junction,
+//    symbolic link, mount point): the check's error, or 1920 for a reparse point;
+//  - the file cannot be replaced, created, written, closed or reopened: the
+//    Windows error of that call;
+//  - the reopened file differs from the resource: 1392 (ERROR_FILE_CORRUPT).
 int ExtractResourceToFile(HMODULE module, int resource_id, const char* resource_type,
-                          const char* path);
+                          const char* path, DWORD folder_error, FileHandle* verified,
+                          FatalError* fatal);
 
-// Shows "<label> failed with error <n>: <system text>" and ends the process with n.
-[[noreturn]] void FailWithLastError(const char* label);
+// The fatal error for the last Windows error of the operation label names.
+FatalError FailWithLastError(const char* label);
+// Shows "<label> failed with error <n>: <system text>" (caption "Error").
+void ShowFatalError(const FatalError& error);
 
-constexpr DWORD kExtractChunkSize = 8192;  // bytes per WriteFile
+constexpr DWORD kExtractChunkSize = 8192;  // bytes per WriteFile and per verifying read
+// Folders checked above the package file: its own and the three above it.
+constexpr int kCheckedFolderLevels = 4;
 
 }  // namespace kova

@@ -1,14 +1,21 @@
-// The process entry: no window, the argument vector from the C runtime.
+// The process entry: no window, the argument vector from the C runtime, and
+// the one place where the process ends.
 #include <windows.h>
 
 #include <cstdlib>
 
 #include "bootstrap/main_sequence.h"
+#include "bootstrap/package_extraction.h"
+#include "platform/system_library.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // __argc/__argv are split from the command line by the runtime's standard
   // rules; the command-line text itself is not consulted.
-  return kova::RunMainSequence(instance, __argc, __argv);
+  kova::FatalError fatal;
+  const int32_t exit_code = kova::RunMainSequence(instance, __argc, __argv, &fatal);
+  if (fatal.label == nullptr) return exit_code;
+  kova::ShowFatalError(fatal);
+  return static_cast<int>(fatal.code);
 }
 
 namespace {
@@ -26,8 +33,10 @@ extern "C" int __cdecl __getmainargs(int* argc, char*** argv, char*** env, int e
 // about 8 KB of code the bootstrapper never uses (thread-local storage
 // callbacks, pseudo-relocations, static constructors: it has none). It does
 // what that start-up does for a WinMain program: split the arguments, call
-// WinMain, end the process with its result.
+// WinMain, end the process with its result. Before anything else it takes
+// the exe's own folder (often the Downloads folder) out of the DLL search.
 extern "C" void WINAPI KovaStartup() {
+  kova::RestrictDllSearchToSystem();
   int argc = 0;
   char** argv = nullptr;
   char** env = nullptr;

@@ -8,7 +8,7 @@ const OsSeam kRealOs = {
     ::GetVersionExA,   ::GetUserDefaultLangID, ::GetThreadLocale, ::GetTickCount,
     ::GetLocalTime,    ::GetCurrentProcessId,  ::LoadLibraryExA,  ::GetProcAddress,
     ::FreeLibrary,     ::CreateFileA,          ::WriteFile,       ::CloseHandle,
-    ::CreateProcessA,  ::MessageBoxA,          ::ExitProcess,     ::RegCreateKeyExA,
+    ::CreateProcessA,  ::MessageBoxA,          ::RegCreateKeyExA,
     ::InternetErrorDlg, ::InternetCloseHandle, ::GetSystemTimeAsFileTime,
 };
 

@@ -33,7 +33,6 @@ struct OsSeam {
                                BOOL inherit, DWORD flags, LPVOID environment, LPCSTR directory,
                                LPSTARTUPINFOA startup, LPPROCESS_INFORMATION info);
   int(WINAPI* MessageBoxA)(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
-  void(WINAPI* ExitProcess)(UINT code);
   // Registry: only the create call, so a test can deny the right to create a key.
   LONG(WINAPI* RegCreateKeyExA)(HKEY parent, LPCSTR sub_key, DWORD reserved, LPSTR class_name,
                                 DWORD options, REGSAM access, LPSECURITY_ATTRIBUTES sa,

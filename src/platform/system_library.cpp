@@ -31,6 +31,20 @@ SystemLibrary::~SystemLibrary() {
   if (module_ != nullptr) Os().FreeLibrary(module_);
 }
 
+void RestrictDllSearchToSystem() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD flags);
+  using SetDllDirectoryAFn = BOOL(WINAPI*)(LPCSTR path);
+  // Loaded with the process (a static import): no load by name happens here.
+  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  if (kernel32 == nullptr) return;
+  auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(Os().GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+  if (set_default != nullptr && set_default(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  auto set_directory = reinterpret_cast<SetDllDirectoryAFn>(
+      reinterpret_cast<void*>(Os().GetProcAddress(kernel32, "SetDllDirectoryA")));
+  if (set_directory != nullptr) set_directory("");
+}
+
 FARPROC SystemLibrary::Find(const char* export_name) const {
   return module_ != nullptr ? Os().GetProcAddress(module_, export_name) : nullptr;
 }

@@ -35,4 +35,13 @@ class SystemLibrary {
 // Fills path[MAX_PATH] with "<system directory>\<name>"; false when it does not fit.
 bool SystemLibraryPath(const char* name, char* path);
 
+// Called first at process start: every library loaded later, also those that
+// system libraries load by bare name (for the message box, the credentials
+// dialog), is then searched for in the system directory only:
+// SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32) where kernel32 has
+// it (Windows 8 and later; 7 and Vista with KB2533623). Without it,
+// SetDllDirectoryA("") where that exists (XP SP1 and later), which takes at
+// least the current folder out of the search. Both are looked up at run time.
+void RestrictDllSearchToSystem();
+
 }  // namespace kova

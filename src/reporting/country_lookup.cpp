@@ -11,7 +11,7 @@ constexpr DWORD kLookupPartSize = 256;   // bytes of each URL-part buffer
 constexpr DWORD kHeaderBufferSize = 256;  // the object name, then the header
 }  // namespace
 
-int LookupCountry(const char* url, char* country) {
+int LookupCountry(const char* url, char* country, NetworkDialogs dialogs) {
   TextCopy(country, kCountryCodeSize, kUnknownCountry);
   if (url[0] == '\0' || !IsTrustedEndpoint(url)) return 0;
 
@@ -24,7 +24,7 @@ int LookupCountry(const char* url, char* country) {
     return 0;
   }
   DWORD status = 0;
-  if (!SendWithAuthRetry(&exchange, nullptr, 0, &status) || status != HTTP_STATUS_OK) return 0;
+  if (!SendWithAuthRetry(&exchange, nullptr, 0, &status, dialogs) || status != HTTP_STATUS_OK) return 0;
 
   DWORD size = sizeof header;
   TextCopy(header, sizeof header, "COUNTRY");

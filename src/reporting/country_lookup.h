@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "reporting/network_dialogs.h"
+
 namespace kova {
 
 constexpr size_t kCountryCodeSize = 3;  // two characters and the terminator
@@ -13,6 +15,7 @@ constexpr char kUnknownCountry[] = "YY";
 // that passes both trust tests, asks the service. Returns 1 with the first
 // two characters of the COUNTRY header, taken as they come, when the answer
 // was a 200 with a header of at least two characters; 0 with "YY" otherwise.
-int LookupCountry(const char* url, char* country);
+// dialogs: whether a proxy's 407 or a send error may ask the user.
+int LookupCountry(const char* url, char* country, NetworkDialogs dialogs);
 
 }  // namespace kova

@@ -11,7 +11,16 @@ namespace {
 // The send errors that end an attempt without a dialog.
 bool IsSilentNetworkError(DWORD error) {
   return error == ERROR_INTERNET_TIMEOUT || error == ERROR_INTERNET_NAME_NOT_RESOLVED ||
-         error == ERROR_INTERNET_CANNOT_CONNECT;
+         error == ERROR_INTERNET_CANNOT_CONNECT || error == ERROR_INTERNET_CONNECTION_ABORTED;
+}
+
+void SetTimeouts(HINTERNET handle) {
+  DWORD connect = kConnectTimeoutMs;
+  DWORD send = kSendTimeoutMs;
+  DWORD receive = kReceiveTimeoutMs;
+  InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+  InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &send, sizeof send);
+  InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
 }
 
 DWORD AskUser(HINTERNET request, DWORD error) {
@@ -86,6 +95,7 @@ bool OpenHttpRequest(HttpExchange* exchange, const char* url, DWORD url_length, 
   }
   // Plain HTTP to an https URL's port can only fail: ask for TLS.
   if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
+  flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
 
   exchange->connection = InternetConnectA(exchange->internet, host, parts.nPort, "", "",
                                           INTERNET_SERVICE_HTTP, 0, 0);
@@ -93,12 +103,14 @@ bool OpenHttpRequest(HttpExchange* exchange, const char* url, DWORD url_length, 
     exchange->Close();
     return false;
   }
+  SetTimeouts(exchange->connection);
   exchange->request = HttpOpenRequestA(exchange->connection, verb, request_path, "HTTP/1.1", "",
                                        nullptr, flags, 0);
   if (exchange->request == nullptr) {
     exchange->Close();
     return false;
   }
+  SetTimeouts(exchange->request);
   return true;
 }
 
@@ -113,15 +125,16 @@ DWORD QueryHttpStatus(HINTERNET request) {
 }
 
 bool SendWithAuthRetry(HttpExchange* exchange, const void* body, DWORD body_length,
-                       DWORD* status) {
+                       DWORD* status, NetworkDialogs dialogs) {
   *status = 0;
   HINTERNET request = exchange->request;
   if (request == nullptr) return false;
+  const bool may_ask = dialogs == NetworkDialogs::kAllowed;
 
   // A failed send: the dialog alone decides whether to send again.
   while (!Send(request, body, body_length)) {
     const DWORD error = GetLastError();
-    if (IsSilentNetworkError(error)) return false;
+    if (IsSilentNetworkError(error) || !may_ask) return false;
     if (AskUser(request, error) != ERROR_INTERNET_FORCE_RETRY) return false;
   }
   DWORD error = GetLastError();
@@ -132,7 +145,7 @@ bool SendWithAuthRetry(HttpExchange* exchange, const void* body, DWORD body_leng
     *status = 0;
   }
   // A proxy asking for credentials: repeat for as long as the user retries.
-  bool keep_trying = true;
+  bool keep_trying = may_ask;
   while (*status == HTTP_STATUS_PROXY_AUTH_REQ && keep_trying) {
     if (AskUser(request, error) == ERROR_INTERNET_FORCE_RETRY) {
       Send(request, body, body_length);

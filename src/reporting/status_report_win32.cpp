@@ -36,7 +36,7 @@ ReportFacts& ProcessReportFacts() {
 
 int PostInstallStatus(const char* post_status_url, const char* install_method,
                       const char* report_state, const char* country, const char* build,
-                      int32_t exit_code) {
+                      int32_t exit_code, NetworkDialogs dialogs) {
   if (post_status_url[0] == '\0' || !IsTrustedEndpoint(post_status_url)) return 1;
 
   // Scratch for the previous runtime version; later the log line.
@@ -90,7 +90,8 @@ int PostInstallStatus(const char* post_status_url, const char* install_method,
     return 0;
   }
   DWORD status = 0;
-  if (!SendWithAuthRetry(&exchange, body, static_cast<DWORD>(TextLength(body)), &status)) {
+  if (!SendWithAuthRetry(&exchange, body, static_cast<DWORD>(TextLength(body)), &status,
+                         dialogs)) {
     return 0;  // never reached the server: nothing is logged
   }
 

@@ -18,7 +18,6 @@
 namespace kova {
 namespace {
 
-using test::FatalRecorder;
 using test::ScratchFolder;
 
 // Resources of the test exe (tests/tools/test_resources.rc.in).
@@ -223,12 +222,19 @@ TEST_F(UserDataFolderTest, PackagePathCreatesTheFolderChain) {
   g_ledger.missing_library = "shfolder.dll";
   g_ledger.missing_export = "SHGetSpecialFolderPathA";
   char path[MAX_PATH];
-  GetPackagePath(path);
+  EXPECT_EQ(GetPackagePath(path), 0u);
   const std::string folder = scratch.Path() + "\\Orvo\\Kova\\krt1.6.0_07";
   EXPECT_EQ(std::string(path), folder + "\\krt1.6.0_07.msi");
   DWORD attributes = GetFileAttributesA(folder.c_str());
   ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  // Existing folders are no obstacle; a file in the folder's place is, and
+  // the first folder's error is the one reported.
+  EXPECT_EQ(GetPackagePath(path), 0u);
+  const std::string blocked = scratch.File("blocked");
+  ASSERT_TRUE(test::WriteWholeFile(blocked, "x"));
+  SetEnvironmentVariableA("USERPROFILE", blocked.c_str());
+  EXPECT_EQ(GetPackagePath(path), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
 }
 
 TEST_F(UserDataFolderTest, PackagePathTooLongIsLeftEmpty) {
@@ -248,8 +254,9 @@ TEST_F(UserDataFolderTest, PackagePathTooLongIsLeftEmpty) {
 // ---- Extraction ------------------------------------------------------------------
 
 std::vector<DWORD> g_chunks;
-DWORD g_fail_write_with = 0;  // 0: write for real
-HANDLE g_created = INVALID_HANDLE_VALUE;
+DWORD g_fail_write_with = 0;   // 0: write for real
+bool g_corrupt_write = false;  // write one byte of the second chunk altered
+DWORD g_fail_reopen_with = 0;  // 0: open for reading for real
 
 BOOL WINAPI RecordingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
                                LPOVERLAPPED overlapped) {
@@ -257,6 +264,11 @@ BOOL WINAPI RecordingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD wr
   if (g_fail_write_with != 0) {
     SetLastError(g_fail_write_with);
     return FALSE;
+  }
+  if (g_corrupt_write && g_chunks.size() == 2) {
+    std::string altered(static_cast<const char*>(data), size);
+    altered[size / 2] ^= 0x20;
+    return RealOs().WriteFile(file, altered.data(), size, written, overlapped);
   }
   return RealOs().WriteFile(file, data, size, written, overlapped);
 }
@@ -267,11 +279,14 @@ BOOL WINAPI ZeroProgressWriteFile(HANDLE, LPCVOID, DWORD size, LPDWORD written, 
   return TRUE;
 }
 
-HANDLE WINAPI RememberingCreateFileA(LPCSTR path, DWORD access, DWORD share,
-                                     LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
-                                     HANDLE template_file) {
-  g_created = RealOs().CreateFileA(path, access, share, sa, disposition, flags, template_file);
-  return g_created;
+HANDLE WINAPI FailingReopenCreateFileA(LPCSTR path, DWORD access, DWORD share,
+                                       LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
+                                       HANDLE template_file) {
+  if (access == GENERIC_READ && g_fail_reopen_with != 0) {
+    SetLastError(g_fail_reopen_with);
+    return INVALID_HANDLE_VALUE;
+  }
+  return RealOs().CreateFileA(path, access, share, sa, disposition, flags, template_file);
 }
 
 BOOL WINAPI FailingCloseHandle(HANDLE handle) {
@@ -285,16 +300,20 @@ class ExtractionTest : public ::testing::Test {
   void SetUp() override {
     g_chunks.clear();
     g_fail_write_with = 0;
-    g_created = INVALID_HANDLE_VALUE;
+    g_corrupt_write = false;
+    g_fail_reopen_with = 0;
   }
-  void TearDown() override {
-    // A fatal path ends "the process" with the file still open, as the product does.
-    if (g_created != INVALID_HANDLE_VALUE) RealOs().CloseHandle(g_created);
+  int Extract(int id, const std::string& path, DWORD folder_error = 0) {
+    fatal_ = FatalError{};
+    return ExtractResourceToFile(GetModuleHandleA(nullptr), id, kPackageResourceType,
+                                 path.c_str(), folder_error, &verified_, &fatal_);
   }
   ScratchFolder scratch_;
+  FileHandle verified_;
+  FatalError fatal_;
 };
 
-TEST_F(ExtractionTest, WritesExactlyTheResourceInChunksOfAtMost8192) {
+TEST_F(ExtractionTest, WritesExactlyTheResourceInChunksOfAtMost8192AndHoldsIt) {
   struct Case {
     int id;
     size_t chunks;
@@ -309,9 +328,8 @@ TEST_F(ExtractionTest, WritesExactlyTheResourceInChunksOfAtMost8192) {
     SCOPED_TRACE(c.id);
     g_chunks.clear();
     std::string path = scratch_.File("package.msi");
-    ASSERT_EQ(ExtractResourceToFile(GetModuleHandleA(nullptr), c.id, kPackageResourceType,
-                                    path.c_str()),
-              1);
+    ASSERT_EQ(Extract(c.id, path), 1);
+    EXPECT_EQ(fatal_.label, nullptr);
     std::string written;
     ASSERT_TRUE(test::ReadWholeFile(path, &written));
     EXPECT_TRUE(written == ResourceBytes(c.id)) << written.size();
@@ -320,124 +338,134 @@ TEST_F(ExtractionTest, WritesExactlyTheResourceInChunksOfAtMost8192) {
     if (c.chunks > 0) {
       EXPECT_EQ(g_chunks.back(), c.last_chunk);
     }
+    // While held, readers may open the file; nobody may write, replace or delete it.
+    ASSERT_TRUE(verified_.IsOpen());
+    HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    EXPECT_FALSE(DeleteFileA(path.c_str()));
+    verified_.Close();
   }
   EXPECT_EQ(ResourceBytes(kLargeResource).size(), 15857152u);
 }
 
-TEST_F(ExtractionTest, ReplacesAnExistingLongerFile) {
-  std::string path = scratch_.File("package.msi");
-  ASSERT_TRUE(test::WriteWholeFile(path, std::string(50000, 'o')));
-  ASSERT_EQ(ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource,
-                                  kPackageResourceType, path.c_str()),
-            1);
-  std::string written;
-  ASSERT_TRUE(test::ReadWholeFile(path, &written));
-  EXPECT_TRUE(written == ResourceBytes(kOddResource));
+TEST_F(ExtractionTest, ReplacesTheNameNeverTheFileBehindIt) {
+  // An earlier, longer package is replaced. A name hard-linked to another
+  // file gets a new file: the file behind the link keeps its bytes.
+  const std::string outside = scratch_.File("outside.txt");
+  ASSERT_TRUE(test::WriteWholeFile(outside, std::string(50000, 'o')));
+  const struct {
+    const char* name;
+    bool linked;
+  } cases[] = {{"an earlier package", false}, {"a hard link", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = scratch_.File("package.msi");
+    DeleteFileA(path.c_str());
+    if (c.linked) {
+      ASSERT_TRUE(CreateHardLinkA(path.c_str(), outside.c_str(), nullptr));
+    } else {
+      ASSERT_TRUE(test::WriteWholeFile(path, std::string(50000, 'p')));
+    }
+    ASSERT_EQ(Extract(kOddResource, path), 1);
+    verified_.Close();
+    std::string written, kept;
+    ASSERT_TRUE(test::ReadWholeFile(path, &written));
+    EXPECT_TRUE(written == ResourceBytes(kOddResource));
+    ASSERT_TRUE(test::ReadWholeFile(outside, &kept));
+    EXPECT_EQ(kept, std::string(50000, 'o'));
+  }
 }
 
 TEST_F(ExtractionTest, MissingResourceReturnsZeroAndWritesNothing) {
   std::string path = scratch_.File("package.msi");
-  FatalRecorder recorder;
-  EXPECT_EQ(ExtractResourceToFile(GetModuleHandleA(nullptr), kMissingResource,
-                                  kPackageResourceType, path.c_str()),
-            0);
+  EXPECT_EQ(Extract(kMissingResource, path, ERROR_ACCESS_DENIED), 0);
+  EXPECT_EQ(fatal_.label, nullptr);
   EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
-  EXPECT_EQ(recorder.boxes, 0);
 }
 
-struct FatalCase {
-  const char* name;
-  DWORD expect_code;
-  const char* expect_label;
-};
+const char kCreateLabel[] = "Installer : Wrapper.CreateFile ";
+const char kWriteLabel[] = "Installer : Wrapper.WriteFile (In small chunks) ";
 
-void ExpectFatalBox(const FatalRecorder& recorder, const FatalCase& c) {
-  EXPECT_TRUE(recorder.exited);
-  EXPECT_EQ(recorder.exit_code, c.expect_code);
+// The error travels up as a value, and the entry point's box shows it exactly so.
+void ExpectFatal(const FatalError& fatal, DWORD code, const char* label) {
+  EXPECT_EQ(fatal.code, code);
+  ASSERT_NE(fatal.label, nullptr);
+  EXPECT_STREQ(fatal.label, label);
+  test::MessageBoxRecorder recorder;
+  ShowFatalError(fatal);
   EXPECT_EQ(recorder.boxes, 1);
   EXPECT_EQ(recorder.caption, "Error");
   EXPECT_EQ(recorder.style, static_cast<UINT>(MB_OK));
   char* system_text = nullptr;
-  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr,
-                 c.expect_code, LANG_USER_DEFAULT, reinterpret_cast<LPSTR>(&system_text), 0,
-                 nullptr);
-  std::string expect = std::string(c.expect_label) + " failed with error " +
-                       std::to_string(c.expect_code) + ": " + (system_text ? system_text : "");
+  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
+                 LANG_USER_DEFAULT, reinterpret_cast<LPSTR>(&system_text), 0, nullptr);
+  std::string expect = std::string(label) + " failed with error " + std::to_string(code) + ": " +
+                       (system_text ? system_text : "");
   if (system_text != nullptr) LocalFree(system_text);
   EXPECT_EQ(recorder.text, expect);
 }
 
-TEST_F(ExtractionTest, CreateFailureShowsTheBoxAndEndsWithTheError) {
-  // A folder where the file should go: CreateFileA fails with 5 even as root.
-  std::string path = scratch_.File("package.msi");
-  ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
-  FatalRecorder recorder;
-  if (__builtin_setjmp(recorder.jump) == 0) {
-    ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource, kPackageResourceType,
-                          path.c_str());
-    ADD_FAILURE() << "returned after a failed create";
-  }
-  ExpectFatalBox(recorder, {"create", 5, "Installer : Wrapper.CreateFile "});
-  EXPECT_EQ(recorder.text.rfind("Installer : Wrapper.CreateFile  failed with error 5: ", 0), 0u);
-}
-
-TEST_F(ExtractionTest, PathThatCouldNotBeBuiltFailsAsTooLong) {
-  FatalRecorder recorder;
-  if (__builtin_setjmp(recorder.jump) == 0) {
-    ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource, kPackageResourceType, "");
-    ADD_FAILURE() << "returned with an empty path";
-  }
-  ExpectFatalBox(recorder, {"too long", ERROR_FILENAME_EXCED_RANGE,
-                            "Installer : Wrapper.CreateFile "});
-}
-
-TEST_F(ExtractionTest, WriteAndCloseFailuresShowTheBoxAndEndWithTheError) {
-  std::string path = scratch_.File("package.msi");
+TEST_F(ExtractionTest, FileErrorsComeBackAsTheFatalError) {
+  ScopedOsOverride<decltype(OsSeam::WriteFile)> write(&OsSeam::WriteFile, RecordingWriteFile);
   ScopedOsOverride<decltype(OsSeam::CreateFileA)> create(&OsSeam::CreateFileA,
-                                                         RememberingCreateFileA);
-  {
-    ScopedOsOverride<decltype(OsSeam::WriteFile)> write(&OsSeam::WriteFile, RecordingWriteFile);
-    g_fail_write_with = ERROR_DISK_FULL;
-    FatalRecorder recorder;
-    if (__builtin_setjmp(recorder.jump) == 0) {
-      ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource, kPackageResourceType,
-                            path.c_str());
-      ADD_FAILURE() << "returned after a failed write";
+                                                         FailingReopenCreateFileA);
+  const std::string folder_at_path = scratch_.File("folder.msi");
+  ASSERT_TRUE(CreateDirectoryA(folder_at_path.c_str(), nullptr));
+  const std::string package = scratch_.File("package.msi");
+  const std::string file_as_folder = scratch_.File("plain.txt");
+  ASSERT_TRUE(test::WriteWholeFile(file_as_folder, "x"));
+  enum Fault { kNone, kWriteFails, kCorruptWrite, kReopenFails };
+  const struct {
+    const char* name;
+    std::string path;
+    DWORD folder_error;
+    Fault fault;
+    DWORD code;
+    const char* label;
+  } cases[] = {
+      // A folder where the file should go: refused with 5 even as root.
+      {"folder at the path", folder_at_path, 0, kNone, 5, kCreateLabel},
+      {"path that could not be built", "", 0, kNone, ERROR_FILENAME_EXCED_RANGE, kCreateLabel},
+      {"a folder could not be created", package, ERROR_ACCESS_DENIED, kNone, 5, kCreateLabel},
+      {"a file where a folder should be", file_as_folder + "\\package.msi", 0, kNone,
+       ERROR_DIRECTORY, kCreateLabel},
+      {"write fails", package, 0, kWriteFails, ERROR_DISK_FULL, kWriteLabel},
+      {"written bytes differ", package, 0, kCorruptWrite, ERROR_FILE_CORRUPT,
+       "Installer : Wrapper.ReadFile "},
+      {"reopen fails", package, 0, kReopenFails, ERROR_SHARING_VIOLATION, kCreateLabel},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_chunks.clear();
+    g_fail_write_with = c.fault == kWriteFails ? ERROR_DISK_FULL : 0;
+    g_corrupt_write = c.fault == kCorruptWrite;
+    g_fail_reopen_with = c.fault == kReopenFails ? ERROR_SHARING_VIOLATION : 0;
+    EXPECT_EQ(Extract(kOddResource, c.path, c.folder_error), 0);
+    EXPECT_FALSE(verified_.IsOpen());
+    ExpectFatal(fatal_, c.code, c.label);
+    if (c.fault == kWriteFails) {
+      EXPECT_EQ(g_chunks.size(), 1u);
     }
-    ExpectFatalBox(recorder, {"write", ERROR_DISK_FULL,
-                              "Installer : Wrapper.WriteFile (In small chunks) "});
-    EXPECT_EQ(g_chunks.size(), 1u);
-    RealOs().CloseHandle(g_created);
-    g_created = INVALID_HANDLE_VALUE;
   }
+}
+
+TEST_F(ExtractionTest, WritesWithoutProgressAndFailedClosesAreFatal) {
+  std::string path = scratch_.File("package.msi");
   {
     ScopedOsOverride<decltype(OsSeam::WriteFile)> write(&OsSeam::WriteFile,
                                                         ZeroProgressWriteFile);
-    g_chunks.clear();
-    FatalRecorder recorder;
-    if (__builtin_setjmp(recorder.jump) == 0) {
-      ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource, kPackageResourceType,
-                            path.c_str());
-      ADD_FAILURE() << "returned after writes that made no progress";
-    }
-    ExpectFatalBox(recorder, {"no progress", ERROR_WRITE_FAULT,
-                              "Installer : Wrapper.WriteFile (In small chunks) "});
+    EXPECT_EQ(Extract(kOddResource, path), 0);
+    ExpectFatal(fatal_, ERROR_WRITE_FAULT, kWriteLabel);
     EXPECT_EQ(g_chunks.size(), 1u);
-    RealOs().CloseHandle(g_created);
-    g_created = INVALID_HANDLE_VALUE;
   }
   {
     ScopedOsOverride<decltype(OsSeam::CloseHandle)> close(&OsSeam::CloseHandle,
                                                           FailingCloseHandle);
-    FatalRecorder recorder;
-    if (__builtin_setjmp(recorder.jump) == 0) {
-      ExtractResourceToFile(GetModuleHandleA(nullptr), kOddResource, kPackageResourceType,
-                            path.c_str());
-      ADD_FAILURE() << "returned after a failed close";
-    }
-    ExpectFatalBox(recorder, {"close", ERROR_INVALID_HANDLE,
-                              "Installer : Wrapper.CloseHandle "});
-    g_created = INVALID_HANDLE_VALUE;  // closed by the failing close itself
+    EXPECT_EQ(Extract(kOddResource, path), 0);
+    ExpectFatal(fatal_, ERROR_INVALID_HANDLE, "Installer : Wrapper.CloseHandle ");
   }
 }
 

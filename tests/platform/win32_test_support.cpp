@@ -11,7 +11,7 @@ namespace test {
 
 namespace {
 
-FatalRecorder* g_recorder = nullptr;
+MessageBoxRecorder* g_recorder = nullptr;
 
 int WINAPI RecordMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT style) {
   ++g_recorder->boxes;
@@ -19,12 +19,6 @@ int WINAPI RecordMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT style) {
   g_recorder->caption = caption != nullptr ? caption : "";
   g_recorder->style = style;
   return IDOK;
-}
-
-void WINAPI JumpInsteadOfExit(UINT code) {
-  g_recorder->exited = true;
-  g_recorder->exit_code = code;
-  __builtin_longjmp(g_recorder->jump, 1);
 }
 
 HMODULE WINAPI RecordingLoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
@@ -65,16 +59,14 @@ void LibraryRecorder::Clear() {
   other_flags = 0;
 }
 
-FatalRecorder::FatalRecorder() {
+MessageBoxRecorder::MessageBoxRecorder() {
   if (g_recorder != nullptr) std::abort();
   g_recorder = this;
   Os().MessageBoxA = RecordMessageBox;
-  Os().ExitProcess = JumpInsteadOfExit;
 }
 
-FatalRecorder::~FatalRecorder() {
+MessageBoxRecorder::~MessageBoxRecorder() {
   Os().MessageBoxA = RealOs().MessageBoxA;
-  Os().ExitProcess = RealOs().ExitProcess;
   g_recorder = nullptr;
 }
 

@@ -117,19 +117,10 @@ class LibraryRecorder {
   static int other_flags;
 };
 
-// Records MessageBoxA calls and turns ExitProcess into a jump back to the test:
-//   FatalRecorder rec;
-//   if (__builtin_setjmp(rec.jump) == 0) { CodeThatMayEndTheProcess(); }
-//   EXPECT_EQ(rec.exit_code, 5u);
-// GCC's builtin pair, not setjmp/longjmp: msvcrt's x86-64 longjmp unwinds
-// frame by frame and fails (0xc0000029) through product code, which is built
-// without unwind tables; the builtin jump restores the stack directly.
-struct FatalRecorder {
-  FatalRecorder();
-  ~FatalRecorder();
-  void* jump[5];
-  bool exited = false;
-  UINT exit_code = 0;
+// Records MessageBoxA calls instead of showing them, while it lives.
+struct MessageBoxRecorder {
+  MessageBoxRecorder();
+  ~MessageBoxRecorder();
   int boxes = 0;
   std::string text;
   std::string caption;

@@ -46,7 +46,7 @@ TEST_F(CountryLookupTest, Answers) {
     released.clear();
     char country[kCountryCodeSize + 4];
     std::memset(country, '#', sizeof country);
-    EXPECT_EQ(LookupCountry(kLookupUrl, country), c.result);
+    EXPECT_EQ(LookupCountry(kLookupUrl, country, NetworkDialogs::kAllowed), c.result);
     EXPECT_STREQ(country, c.country);
     EXPECT_EQ(country[3], '#');  // the code is three bytes, no more
     auto seen = Simulator::Requests();
@@ -76,7 +76,7 @@ TEST_F(CountryLookupTest, UrlsNeverAsked) {
   for (const char* url : urls) {
     SCOPED_TRACE(url);
     char country[kCountryCodeSize] = "AT";
-    EXPECT_EQ(LookupCountry(url, country), 0);
+    EXPECT_EQ(LookupCountry(url, country, NetworkDialogs::kAllowed), 0);
     EXPECT_STREQ(country, "YY");
   }
   EXPECT_TRUE(Simulator::Requests().empty());
@@ -88,14 +88,14 @@ TEST_F(CountryLookupTest, SilentFailuresAndRetries) {
   {
     ScopedProxy closed("127.0.0.1:1");
     AnswerDialogs({ERROR_INTERNET_FORCE_RETRY});
-    EXPECT_EQ(LookupCountry(kLookupUrl, country), 0);
+    EXPECT_EQ(LookupCountry(kLookupUrl, country, NetworkDialogs::kAllowed), 0);
     EXPECT_STREQ(country, "YY");
     EXPECT_TRUE(dialogs.empty());
   }
   // A proxy asking for credentials until the user has given them.
   Simulator::Script({ProxyChallenge().Once(), Country("NO")});
   AnswerDialogs({ERROR_INTERNET_FORCE_RETRY});
-  EXPECT_EQ(LookupCountry(kLookupUrl, country), 1);
+  EXPECT_EQ(LookupCountry(kLookupUrl, country, NetworkDialogs::kAllowed), 1);
   EXPECT_STREQ(country, "NO");
   EXPECT_EQ(dialogs.size(), 1u);
   EXPECT_EQ(Simulator::Requests().size(), 2u);
@@ -104,10 +104,10 @@ TEST_F(CountryLookupTest, SilentFailuresAndRetries) {
 TEST_F(CountryLookupTest, EachCallStartsFromYY) {
   char country[kCountryCodeSize] = "";
   Simulator::Script({Country("SE")});
-  EXPECT_EQ(LookupCountry(kLookupUrl, country), 1);
+  EXPECT_EQ(LookupCountry(kLookupUrl, country, NetworkDialogs::kAllowed), 1);
   EXPECT_STREQ(country, "SE");
   Simulator::Script({Answer(500)});
-  EXPECT_EQ(LookupCountry(kLookupUrl, country), 0);
+  EXPECT_EQ(LookupCountry(kLookupUrl, country, NetworkDialogs::kAllowed), 0);
   EXPECT_STREQ(country, "YY");
 }
 

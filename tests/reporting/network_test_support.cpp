@@ -58,7 +58,7 @@ void NetworkTest::AnswerDialogs(const std::vector<DWORD>& list) {
   answers.assign(list.begin(), list.end());
 }
 
-ExchangeOutcome Post(const std::string& url, const std::string& body) {
+ExchangeOutcome Post(const std::string& url, const std::string& body, NetworkDialogs dialogs) {
   ExchangeOutcome outcome;
   HttpExchange exchange;
   char request_path[512];
@@ -67,7 +67,7 @@ ExchangeOutcome Post(const std::string& url, const std::string& body) {
                                    HostPolicy::kTrustedOnly);
   if (outcome.opened) {
     outcome.reached = SendWithAuthRetry(&exchange, body.data(), static_cast<DWORD>(body.size()),
-                                        &outcome.status);
+                                        &outcome.status, dialogs);
   }
   return outcome;
 }

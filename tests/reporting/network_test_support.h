@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "reporting/network_dialogs.h"
 #include "reporting/simulator_client.h"
 
 namespace kova {
@@ -49,7 +50,8 @@ struct ExchangeOutcome {
   bool reached = false;
   DWORD status = 0;
 };
-ExchangeOutcome Post(const std::string& url, const std::string& body);
+ExchangeOutcome Post(const std::string& url, const std::string& body,
+                     NetworkDialogs dialogs = NetworkDialogs::kAllowed);
 
 }  // namespace test
 }  // namespace kova

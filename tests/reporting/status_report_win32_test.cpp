@@ -99,7 +99,8 @@ class StatusReportTest : public NetworkTest {
 };
 
 int Report(const std::string& url, int32_t exit_code) {
-  return PostInstallStatus(url.c_str(), "koff", "ic", "DE", "1.6.0_07-b06", exit_code);
+  return PostInstallStatus(url.c_str(), "koff", "ic", "DE", "1.6.0_07-b06", exit_code,
+                           NetworkDialogs::kAllowed);
 }
 
 // ---- Reports that are not due ------------------------------------------------------

@@ -58,7 +58,7 @@ import threading
 import time
 from pathlib import Path
 
-REASONS = {200: "OK", 204: "No Content", 302: "Found", 400: "Bad Request", 403: "Forbidden",
+REASONS = {200: "OK", 204: "No Content", 302: "Found", 307: "Temporary Redirect", 400: "Bad Request", 403: "Forbidden",
            404: "Not Found", 407: "Proxy Authentication Required", 500: "Internal Server Error",
            503: "Service Unavailable"}
 IDLE_TIMEOUT = 30.0
