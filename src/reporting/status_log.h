@@ -10,6 +10,9 @@
 namespace kova {
 
 constexpr size_t kLogPrefixSize = 256;
+// The longest text one entry carries, terminator included (the report body);
+// a longer text is cut there.
+constexpr size_t kLogTextSize = 2048;
 constexpr size_t kLogPathSize = 260;  // MAX_PATH
 constexpr char kStatusLogName[] = "kusched.log";
 // "Wed Jan 08 14:03:09 2025" and a newline.
@@ -44,6 +47,10 @@ void FormatLogPrefix(const LocalTime* time, char* prefix, size_t cap);
 bool BuildStatusLogPath(const char* tmpdir, const char* temp_folder, char* path, size_t cap);
 
 // Appends one entry with this text to the status log; best effort, silent.
+// The entry goes out in one append, so entries of processes logging at once
+// never mix. Nothing is written when the log's name is a link (a reparse
+// point, or a file with more than one name): the elevated write must not
+// land in a file somebody else chose.
 void AppendStatusLog(const char* text);
 
 }  // namespace kova

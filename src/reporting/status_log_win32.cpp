@@ -1,7 +1,8 @@
 // AppendStatusLog: the local clock, TMPDIR or the temporary folder, and one
-// open-seek-write-close of the log file per entry.
+// open-append-close of the log file per entry.
 #include <windows.h>
 
+#include "platform/file_handle.h"
 #include "platform/os_seam.h"
 #include "reporting/status_log.h"
 #include "text/bounded_text.h"
@@ -19,9 +20,13 @@ const char* ReadTmpDir(char* buffer, DWORD size) {
   return buffer;
 }
 
-void WriteAll(HANDLE file, const char* text) {
-  DWORD written = 0;
-  Os().WriteFile(file, text, static_cast<DWORD>(TextLength(text)), &written, nullptr);
+// A plain file with this one name: not a folder, not a reparse point, no
+// second (hard) link through which the entry would reach another file.
+bool IsPlainFileWithOneName(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info)) return false;
+  const DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  return (info.dwFileAttributes & kNotPlain) == 0 && info.nNumberOfLinks == 1;
 }
 
 }  // namespace
@@ -44,14 +49,22 @@ void AppendStatusLog(const char* text) {
     if (!BuildStatusLogPath(nullptr, folder, path, sizeof path)) return;
   }
 
-  // Write sharing: another process may hold the log open for writing too.
-  HANDLE file = Os().CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  SetFilePointer(file, 0, nullptr, FILE_END);
-  WriteAll(file, prefix);
-  WriteAll(file, text);
-  Os().CloseHandle(file);
+  // The whole entry in one buffer, so that it goes out in one write.
+  char entry[kLogPrefixSize + kLogTextSize];
+  TextCopy(entry, sizeof entry, prefix);
+  TextAppend(entry, sizeof entry, text);
+
+  // Append-only access: every write lands at the end of the file as it is
+  // then, even while another process appends too (and the attributes, to
+  // check what was opened). Write sharing: another process may hold the log
+  // open for writing. The name itself is opened, never a link's target.
+  FileHandle file(Os().CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_WRITE, nullptr,
+                                   OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.IsOpen() || !IsPlainFileWithOneName(file.Get())) return;
+  DWORD written = 0;
+  Os().WriteFile(file.Get(), entry, static_cast<DWORD>(TextLength(entry)), &written, nullptr);
 }
 
 }  // namespace kova

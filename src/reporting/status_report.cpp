@@ -12,11 +12,26 @@ constexpr char kBodyEnd[] = "</request>";
 
 }  // namespace
 
+bool AppendXmlText(char* buffer, size_t cap, const char* value) {
+  bool fit = true;
+  for (const char* p = value; *p != '\0' && fit; ++p) {
+    switch (*p) {
+      case '&': fit = TextAppend(buffer, cap, "&amp;"); break;
+      case '<': fit = TextAppend(buffer, cap, "&lt;"); break;
+      case '>': fit = TextAppend(buffer, cap, "&gt;"); break;
+      case '"': fit = TextAppend(buffer, cap, "&quot;"); break;
+      case '\'': fit = TextAppend(buffer, cap, "&apos;"); break;
+      default: fit = TextAppendN(buffer, cap, p, 1); break;
+    }
+  }
+  return fit;
+}
+
 bool AppendElement(char* buffer, size_t cap, const char* name, const char* value) {
   bool fit = TextAppend(buffer, cap, "<");
   fit = fit && TextAppend(buffer, cap, name);
   fit = fit && TextAppend(buffer, cap, ">");
-  fit = fit && TextAppend(buffer, cap, value);
+  fit = fit && AppendXmlText(buffer, cap, value);
   fit = fit && TextAppend(buffer, cap, "</");
   fit = fit && TextAppend(buffer, cap, name);
   fit = fit && TextAppend(buffer, cap, ">");
@@ -69,12 +84,12 @@ bool BuildReportBody(const ReportBodyFields& f, char* body, size_t cap, BodySpan
   fit = AppendElement(body, cap, "reportsuiteid", f.suite_id) && fit;
   fit = AppendElement(body, cap, "visitorid", f.visitor_id) && fit;
   if (f.with_prop21) fit = AppendElement(body, cap, "prop21", f.visitor_id) && fit;
-  // The value starts right after the opening tag.
+  // The value starts right after the opening tag and ends before the closing one.
   size_t before = TextLength(body) + sizeof "<prop20>" - 1;
   fit = AppendElement(body, cap, "prop20", f.prop20) && fit;
   if (fit) {
     prop20->at = before;
-    prop20->length = TextLength(f.prop20);
+    prop20->length = TextLength(body) - (sizeof "</prop20>" - 1) - before;
   }
   fit = AppendElement(body, cap, "pagename", f.report_state) && fit;
   fit = AppendElement(body, cap, "evar2", f.build) && fit;

@@ -41,8 +41,14 @@ struct ReportFacts {
 };
 ReportFacts& ProcessReportFacts();
 
-// Appends "<name>value</name>" to buffer[cap], the value as it is (no
-// escaping). Cut at the buffer's end and terminated; false when cut.
+// Appends value to buffer[cap] as XML character data: "&", "<", ">", the
+// double and the single quote as their entities, everything else as it is.
+// Cut at the buffer's end and terminated; false when cut.
+bool AppendXmlText(char* buffer, size_t cap, const char* value);
+
+// Appends "<name>value</name>" to buffer[cap], the value escaped as above,
+// so that no value (a country header, a version text) can break the document.
+// Cut at the buffer's end and terminated; false when cut.
 bool AppendElement(char* buffer, size_t cap, const char* name, const char* value);
 
 // Splits the post-status URL at its first comma: *url_length is the length

@@ -139,5 +139,14 @@ TEST_F(StatusLog, AnotherWriterSharingTheLogDoesNotStopAnEntry) {
   EXPECT_EQ(Read(ScratchLog()), std::string("other") + kEntry + "mine");
 }
 
+TEST_F(StatusLog, ALogNameLinkedToAnotherFileGetsNoEntry) {
+  ASSERT_TRUE(SetEnvironmentVariableA("TMPDIR", scratch_.Path().c_str()));
+  const std::string other = scratch_.File("other.ini");
+  ASSERT_TRUE(test::WriteWholeFile(other, "kept"));
+  ASSERT_TRUE(CreateHardLinkA(ScratchLog().c_str(), other.c_str(), nullptr));
+  AppendStatusLog("lost");
+  EXPECT_EQ(Read(other), "kept");
+}
+
 }  // namespace
 }  // namespace kova

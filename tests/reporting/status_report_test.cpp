@@ -17,13 +17,24 @@ std::string ProductionToken() {
   return token;
 }
 
-TEST(ReportElement, AppendsTagsAndRawValue) {
-  char buffer[64] = "x";
-  EXPECT_TRUE(AppendElement(buffer, sizeof buffer, "evar8", "DE"));
-  EXPECT_STREQ(buffer, "x<evar8>DE</evar8>");
-  // No escaping of the value.
-  EXPECT_TRUE(AppendElement(buffer, sizeof buffer, "a", "<&\">"));
-  EXPECT_STREQ(buffer, "x<evar8>DE</evar8><a><&\"></a>");
+TEST(ReportElement, AppendsTagsAndEscapedValue) {
+  const struct {
+    const char* value;
+    const char* element;
+  } cases[] = {
+      {"DE", "<evar8>DE</evar8>"},
+      {"", "<evar8></evar8>"},
+      {"<x", "<evar8>&lt;x</evar8>"},
+      {"1.6&0", "<evar8>1.6&amp;0</evar8>"},
+      {"a>b\"c'd", "<evar8>a&gt;b&quot;c&apos;d</evar8>"},
+      {"&amp;", "<evar8>&amp;amp;</evar8>"},  // already an entity: escaped again
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    char buffer[64] = "";
+    EXPECT_TRUE(AppendElement(buffer, sizeof buffer, "evar8", c.value));
+    EXPECT_STREQ(buffer, c.element);
+  }
 
   char small[12] = "";
   EXPECT_FALSE(AppendElement(small, sizeof small, "evar8", "DE"));
@@ -194,7 +205,7 @@ TEST(ReportBody, Prop21AndTheMask) {
 }
 
 TEST(ReportBody, MaskFollowsTheRealValueNotAnEarlierLookalike) {
-  // A stored visitor id may hold anything, a prop20 tag included.
+  // A stored visitor id may hold anything, a prop20 tag included (escaped).
   ReportBodyFields fields = Fields("orvoinstallstatdev", true, "qaplaceholder");
   fields.visitor_id = "<prop20>aaaaaaaaa";
   char body[kReportBodySize];
@@ -202,7 +213,7 @@ TEST(ReportBody, MaskFollowsTheRealValueNotAnEarlierLookalike) {
   ASSERT_TRUE(BuildReportBody(fields, body, sizeof body, &span));
   MaskSpan(body, sizeof body, span);
   const std::string masked = body;
-  EXPECT_NE(masked.find("<visitorid><prop20>aaaaaaaaa</visitorid>"), std::string::npos);
+  EXPECT_NE(masked.find("<visitorid>&lt;prop20&gt;aaaaaaaaa</visitorid>"), std::string::npos);
   EXPECT_NE(masked.find("</prop21><prop20>XXXXXXXXXXXXX</prop20><pagename>"), std::string::npos)
       << masked;
 }
