@@ -60,6 +60,7 @@ endfunction()
 kova_add_tool(launcher tools/launcher.cpp)
 kova_add_tool(engine_standin tools/engine_standin.cpp)
 kova_add_tool(load_library tools/load_library.cpp)
+kova_add_tool(tamper tools/tamper.cpp)
 
 add_library(canary SHARED tools/canary.cpp)
 target_link_options(canary PRIVATE -static)

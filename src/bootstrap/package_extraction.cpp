@@ -185,17 +185,27 @@ constexpr char kWriteLabel[] = "Installer : Wrapper.WriteFile (In small chunks) 
 constexpr char kCloseLabel[] = "Installer : Wrapper.CloseHandle ";
 constexpr char kVerifyLabel[] = "Installer : Wrapper.ReadFile ";
 
+// Creates the folder at path when it is missing and checks what is there.
+// The check asks for the name without a trailing backslash: with one, the
+// answer is about a link's target (so Wine answers for a Unix symlink).
+DWORD PrepareFolder(char* path) {
+  const DWORD error = CreateFolder(path);
+  if (error != 0) return error;
+  size_t length = TextLength(path);
+  if (length > 0 && path[length - 1] == '\\') --length;
+  return CheckFolder(path, length);
+}
+
 }  // namespace
 
 DWORD GetPackagePath(char* path) {
   GetUserDataFolder(path);
-  DWORD error = CreateFolder(path);
+  DWORD error = PrepareFolder(path);
   for (int step = 0; step < kPackagePathSteps; ++step) {
     if (!ExtendPackagePath(path, MAX_PATH, step)) return error;  // path is now empty
-    if (step < kPackagePathFolderSteps) {
-      const DWORD folder_error = CreateFolder(path);
-      if (error == 0) error = folder_error;
-    }
+    // After a failure nothing more is created: a folder below a link would
+    // be created wherever the link points.
+    if (step < kPackagePathFolderSteps && error == 0) error = PrepareFolder(path);
   }
   return error;
 }

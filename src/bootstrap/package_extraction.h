@@ -16,11 +16,13 @@ struct FatalError {
   DWORD code = 0;
 };
 
-// Fills path[MAX_PATH] with the package file's full path, creating the folders
-// on the way. Returns 0, or the first error that creating a folder met other
-// than its being there already. When the data folder is too long for the
-// chain, path is left empty, and ExtractResourceToFile then fails as a file
-// name too long (206).
+// Fills path[MAX_PATH] with the package file's full path, creating the data
+// folder and the chain's folders on the way. Returns 0, or the first error a
+// folder met: its creation failed (other than its being there already), or
+// what is there is no plain folder (a reparse point: 1920; a file: 267);
+// after that no further folder is created. When the data folder is too long
+// for the chain, path is left empty, and ExtractResourceToFile then fails as
+// a file name too long (206).
 DWORD GetPackagePath(char* path);
 void GetUserDataFolder(char* path);
 // Windows NT 6.x; asked once per process.

@@ -228,8 +228,7 @@ TEST_F(UserDataFolderTest, PackagePathCreatesTheFolderChain) {
   DWORD attributes = GetFileAttributesA(folder.c_str());
   ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
-  // Existing folders are no obstacle; a file in the folder's place is, and
-  // the first folder's error is the one reported.
+  // Existing folders are no obstacle; a file in the data folder's place is.
   EXPECT_EQ(GetPackagePath(path), 0u);
   const std::string blocked = scratch.File("blocked");
   ASSERT_TRUE(test::WriteWholeFile(blocked, "x"));

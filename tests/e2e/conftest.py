@@ -1,5 +1,6 @@
 """End-to-end scenarios: the real bootstrapper under Wine, each scenario in its
 own copy of the project's Wine prefix, with a persistent wineserver per copy."""
+import itertools
 import os
 import pwd
 import shutil
@@ -66,6 +67,9 @@ class Wine:
         # scenario brings the simulator, so no run ever looks further than this machine.
         self.env["http_proxy"] = f"http://127.0.0.1:{closed_loopback_port()}"
         self.runs = 0
+        # Names for each run's files, unique even when scenarios run programs
+        # from several threads at once.
+        self._ids = itertools.count(1)
         subprocess.run([wine_arch.WINESERVER, "-p"], env=self.env, check=True)
 
     def close(self):
@@ -89,8 +93,9 @@ class Wine:
         """Runs wine with its output in files (never a pipe: Wine's desktop
         process would keep it open). Returns (exit status, stdout, stderr)."""
         self.runs += 1
-        out = self.workdir / f"wine-{self.runs}.out"
-        err = self.workdir / f"wine-{self.runs}.err"
+        n = next(self._ids)
+        out = self.workdir / f"wine-{n}.out"
+        err = self.workdir / f"wine-{n}.err"
         env = dict(self.env)
         env.update(extra_env or {})
         with open(out, "wb") as o, open(err, "wb") as e:
@@ -101,12 +106,13 @@ class Wine:
     def run_exe(self, exe, args="", windows_env=None, extra_env=None, timeout=120):
         """Runs exe through the launcher and returns its full exit code, signed.
         args is the raw command-line tail, exactly as Windows gets it."""
-        result = self.workdir / f"exit-{self.runs + 1}.txt"
+        n = next(self._ids)
+        result = self.workdir / f"exit-{n}.txt"
         launcher = [str(BIN / "launcher.exe")]
         for name, value in (windows_env or {}).items():
             launcher += ["--env", f"{name}={value}"]
         cmdline = f'"{windows_path(exe)}"' + (f" {args}" if args else "")
-        cmdline_file = self.workdir / f"cmdline-{self.runs + 1}.txt"
+        cmdline_file = self.workdir / f"cmdline-{n}.txt"
         cmdline_file.write_bytes(cmdline.encode("latin-1"))
         status, out, err = self.wine([*launcher, windows_path(result), windows_path(cmdline_file)],
                                      extra_env=extra_env, timeout=timeout)

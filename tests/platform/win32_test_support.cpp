@@ -103,6 +103,40 @@ void RemoveTree(const std::string& path) {
   RemoveDirectoryA(path.c_str());
 }
 
+std::string ThisExe() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  return path;
+}
+
+HANDLE StartTestProcess(const std::string& exe, const std::string& filter) {
+  std::string command = "\"" + exe + "\" --gtest_filter=" + filter;
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           &inherit, OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOA startup;
+  ZeroMemory(&startup, sizeof startup);
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nul;
+  startup.hStdOutput = nul;
+  startup.hStdError = nul;
+  PROCESS_INFORMATION process;
+  const BOOL started = CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, TRUE, 0,
+                                      nullptr, nullptr, &startup, &process);
+  CloseHandle(nul);
+  if (!started) return nullptr;
+  CloseHandle(process.hThread);
+  return process.hProcess;
+}
+
+DWORD FinishTestProcess(HANDLE process) {
+  DWORD code = 1;
+  if (WaitForSingleObject(process, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+  CloseHandle(process);
+  return code;
+}
+
 bool ReadWholeFile(const std::string& path, std::string* bytes) {
   FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return false;

@@ -30,6 +30,16 @@ void RemoveTree(const std::string& path);
 // The system directory, such as "C:\windows\system32".
 std::string SystemDirectory();
 
+// This test program's own path.
+std::string ThisExe();
+// Starts exe (a copy of this test program) with --gtest_filter=filter, its
+// output going nowhere; it inherits this process's environment. Returns the
+// process handle (the caller waits and closes it), or null.
+HANDLE StartTestProcess(const std::string& exe, const std::string& filter);
+// Waits for a process started so (at most a minute), closes it, and returns
+// its exit code; 1 when it did not end in time.
+DWORD FinishTestProcess(HANDLE process);
+
 // The processor architecture text the system under test reports for itself:
 // the i686 build runs in a 32-bit prefix (architecture 0, "i586"), the x86-64
 // build in a 64-bit one (9, "amd64"). GetSystemInfo of the test process gives

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/os_seam.h"
 #include "platform/scoped_os_override.h"
@@ -146,6 +147,43 @@ TEST_F(StatusLog, ALogNameLinkedToAnotherFileGetsNoEntry) {
   ASSERT_TRUE(CreateHardLinkA(ScratchLog().c_str(), other.c_str(), nullptr));
   AppendStatusLog("lost");
   EXPECT_EQ(Read(other), "kept");
+}
+
+// Windows appends every write through a handle that has FILE_APPEND_DATA but
+// not FILE_WRITE_DATA at the end of the file as it is at that moment, so an
+// entry written in one call never mixes with another process's. (Wine
+// computes the end itself before writing, so two Wine processes appending at
+// once can overwrite each other: measured with 2 x 300 entries. Hence the
+// access and the single write are checked here, through the seam.)
+DWORD g_access = 0;
+DWORD g_flags = 0;
+std::vector<std::string> g_writes;
+
+HANDLE WINAPI RecordingCreateFileA(LPCSTR path, DWORD access, DWORD share,
+                                   LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
+                                   HANDLE template_file) {
+  g_access = access;
+  g_flags = flags;
+  return RealOs().CreateFileA(path, access, share, sa, disposition, flags, template_file);
+}
+
+BOOL WINAPI RecordingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                               LPOVERLAPPED overlapped) {
+  g_writes.emplace_back(static_cast<const char*>(data), size);
+  return RealOs().WriteFile(file, data, size, written, overlapped);
+}
+
+TEST_F(StatusLog, AnEntryIsOneAppendOnlyWriteToTheNameItself) {
+  ASSERT_TRUE(SetEnvironmentVariableA("TMPDIR", scratch_.Path().c_str()));
+  ScopedOsOverride<decltype(OsSeam::CreateFileA)> create(&OsSeam::CreateFileA,
+                                                         RecordingCreateFileA);
+  ScopedOsOverride<decltype(OsSeam::WriteFile)> write(&OsSeam::WriteFile, RecordingWriteFile);
+  g_writes.clear();
+  const std::string body(2000, 'b');  // as long as a report body gets
+  AppendStatusLog(body.c_str());
+  EXPECT_EQ(g_access & (FILE_APPEND_DATA | FILE_WRITE_DATA), static_cast<DWORD>(FILE_APPEND_DATA));
+  EXPECT_NE(g_flags & FILE_FLAG_OPEN_REPARSE_POINT, 0u);
+  EXPECT_EQ(g_writes, std::vector<std::string>{kEntry + body});
 }
 
 }  // namespace

@@ -166,17 +166,11 @@ TEST(OsDescriptionProbe, ReportsToFile) {
   ASSERT_TRUE(test::WriteWholeFile(out, std::string(os) + "|" + arch));
 }
 
-std::string ThisExe() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, sizeof path);
-  return path;
-}
-
 TEST(OsDescriptionWine, RealWineVersionSettings) {
   test::ScratchFolder scratch;
   // A copy under its own name, so the per-program setting touches no other run.
   const std::string probe = scratch.File("kova_os_probe.exe");
-  ASSERT_TRUE(CopyFileA(ThisExe().c_str(), probe.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(test::ThisExe().c_str(), probe.c_str(), FALSE));
   const char kAppKey[] = "Software\\Wine\\AppDefaults\\kova_os_probe.exe";
   const std::string out = scratch.File("facts.txt");
 
@@ -194,28 +188,9 @@ TEST(OsDescriptionWine, RealWineVersionSettings) {
     DeleteFileA(out.c_str());
     ASSERT_TRUE(test::WriteRegistryValue(HKEY_CURRENT_USER, kAppKey, "Version", REG_SZ,
                                          std::string(c.setting) + '\0'));
-    std::string command = "\"" + probe + "\" --gtest_filter=OsDescriptionProbe.*";
-    // The child's own report goes nowhere; its file is what counts.
-    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             &inherit, OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nul;
-    startup.hStdOutput = nul;
-    startup.hStdError = nul;
-    PROCESS_INFORMATION process;
-    const BOOL started = CreateProcessA(probe.c_str(), &command[0], nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
-    CloseHandle(nul);
-    ASSERT_TRUE(started);
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    HANDLE probe_process = test::StartTestProcess(probe, "OsDescriptionProbe.*");
+    ASSERT_NE(probe_process, nullptr);
+    const DWORD code = test::FinishTestProcess(probe_process);
     EXPECT_EQ(code, 0u);
     std::string facts;
     ASSERT_TRUE(test::ReadWholeFile(out, &facts));

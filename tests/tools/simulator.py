@@ -36,6 +36,8 @@ A reply (every key optional):
     action   "reset": abort the connection (RST) without answering;
              "close": close it without answering;
              "truncate": announce the whole body, send half, close;
+             "stall": announce the whole body, send half, then send
+             nothing more for `hold` seconds (default 60) before closing;
              "raw": send the body bytes as they are, then close
     times    how many requests this reply serves (default: all)
 Replies are tried in order; the first that matches and is not used up
@@ -180,8 +182,10 @@ def _answer(sock, request, reply):
     head += "\r\n"
     if request.method == "HEAD":
         body = b""
-    if action == "truncate":
+    if action in ("truncate", "stall"):
         sock.sendall(head.encode("latin-1") + body[: len(body) // 2])
+        if action == "stall":
+            time.sleep(float(reply.get("hold", 60)))
         return False
     sock.sendall(head.encode("latin-1") + body)
     return True

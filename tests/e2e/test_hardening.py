@@ -1,0 +1,154 @@
+"""Attacks on the elevated install and servers that never answer: one scenario
+each, against the real exe, Wine's file system and the simulator."""
+import re
+import shutil
+import threading
+import time
+
+from conftest import BIN, PRODUCT, windows_path
+from test_install import relay_message_boxes, trace_message_boxes
+from test_network import REPORTING_ON
+from test_report import log_entries
+
+# Connect, send and receive time-outs of 10 s each: the most one request may cost.
+REQUEST_BOUND_S = 30
+
+
+def windows_package_path(wine):
+    return (r"C:\users" + "\\" + wine.user_folder.name +
+            r"\AppData\LocalLow\Orvo\Kova\krt1.6.0_07\krt1.6.0_07.msi")
+
+
+def sample_package():
+    return (BIN.parent / "packaging" / "krt-sample.msi").read_bytes()
+
+
+def test_another_process_cannot_change_the_package_before_the_engine_reads_it(
+        wine, standin, simulator):
+    # The descriptor answers late, so the written package waits for the engine;
+    # meanwhile a process of the same user tries to write, replace and delete it.
+    simulator.script({"method": "GET", "body": REPORTING_ON, "delay": 4},
+                     {"method": "HEAD", "headers": {"COUNTRY": "DE"}})
+    result = {}
+    product = threading.Thread(target=lambda: result.update(
+        code=wine.run_exe(BIN / PRODUCT, extra_env=simulator.proxy_env)))
+    product.start()
+    deadline = time.monotonic() + 30
+    size = len(sample_package())
+    while time.monotonic() < deadline and not (
+            wine.package_file.exists() and wine.package_file.stat().st_size == size):
+        time.sleep(0.05)
+    tampered = wine.workdir / "tamper.txt"
+    wine.wine([str(BIN / "tamper.exe"), windows_package_path(wine), windows_path(tampered)],
+              extra_env=simulator.proxy_env)
+    product.join(120)
+    attempts = dict(line.split("=") for line in tampered.read_text().split())
+    print(f"package tampered with: exit {result['code']}, attempts {attempts}")
+    if result["code"] == 1392:
+        # Changed between the write and the check: refused, the engine never ran.
+        assert standin.runs() == []
+    else:
+        # Held: every attempt refused (sharing violation, or access denied for
+        # the replace), and the engine got exactly the package carried.
+        assert result["code"] == 0
+        assert attempts == {"write": "32", "replace": "5", "delete": "32"}, attempts
+        assert len(standin.runs()) == 1
+        assert wine.package_file.read_bytes() == sample_package()
+
+
+def test_a_link_in_the_folder_chain_is_refused(wine, standin):
+    # Wine 8 shows a Unix symlink to a folder inside the prefix as a reparse
+    # point (attributes 0x410), as Windows shows a junction; that is the planted link.
+    elsewhere = wine.c_drive / "elsewhere"
+    elsewhere.mkdir()
+    orvo = wine.package_file.parents[2]
+    orvo.mkdir(parents=True, exist_ok=True)
+    (orvo / "Kova").symlink_to(elsewhere, target_is_directory=True)
+    code = wine.run_exe(BIN / PRODUCT, extra_env=trace_message_boxes(wine))
+    assert code == 1920
+    (owner, text, caption, style), = relay_message_boxes(wine.last_stderr)
+    assert text.startswith("Installer : Wrapper.CreateFile  failed with error 1920: ")
+    assert (caption, style) == ("Error", 0)
+    assert list(elsewhere.iterdir()) == []
+    assert standin.runs() == []
+
+
+def timed_install(wine, simulator, *replies):
+    simulator.script(*replies)
+    start = time.monotonic()
+    code = wine.run_exe(BIN / PRODUCT, extra_env=simulator.proxy_env)
+    return code, time.monotonic() - start
+
+
+def test_a_descriptor_server_that_never_answers_costs_one_bounded_wait(wine, standin, simulator):
+    code, seconds = timed_install(wine, simulator, {"method": "GET", "delay": 120})
+    print(f"descriptor never answered: install ended after {seconds:.1f} s")
+    assert code == 0 and len(standin.runs()) == 1
+    assert seconds < REQUEST_BOUND_S
+
+
+def test_a_descriptor_that_stalls_mid_body_costs_one_bounded_wait(wine, standin, simulator):
+    code, seconds = timed_install(
+        wine, simulator, {"method": "GET", "body": REPORTING_ON, "action": "stall", "hold": 120},
+        {"method": "HEAD", "headers": {"COUNTRY": "DE"}})
+    print(f"descriptor stalled mid-body: install ended after {seconds:.1f} s")
+    assert code == 0 and len(standin.runs()) == 1
+    assert seconds < 2 * REQUEST_BOUND_S  # the descriptor's wait, then the lookup's at most
+
+
+def test_a_redirected_report_never_reaches_the_other_host(wine, standin, simulator):
+    standin.script([1603])
+    simulator.script({"method": "GET", "body": REPORTING_ON},
+                     {"method": "HEAD", "headers": {"COUNTRY": "DE"}},
+                     {"method": "POST", "status": 307,
+                      "headers": {"Location": "http://collector.example/steal"}},
+                     {"url": "collector.example", "body": "got it"})
+    assert wine.run_exe(BIN / PRODUCT, extra_env=simulator.proxy_env) == 1603
+    targets = [r.target for r in simulator.requests()]
+    assert [t for t in targets if "collector.example" in t] == [], targets
+    assert [r.method for r in simulator.requests()] == ["GET", "HEAD", "POST"]
+
+
+def test_a_silent_install_never_asks_for_proxy_credentials(wine, standin, simulator):
+    # The proxy wants credentials for the lookup and the report. Without /s
+    # the dialog is asked (which proves the trace sees it); with /s never.
+    standin.script([1603])
+    wine.reg_add(r"HKCU\Software\Wine\Debug", "RelayInclude", "wininet.InternetErrorDlg")
+    traced = dict(simulator.proxy_env, WINEDEBUG="-all,+relay")
+    challenge = {"status": 407, "headers": {"Proxy-Authenticate": 'Basic realm="kova"'}}
+    dialogs = []
+    for args in ("", "/s"):
+        simulator.script({"method": "GET", "body": REPORTING_ON},
+                         {"method": "HEAD", **challenge}, {"method": "POST", **challenge})
+        assert wine.run_exe(BIN / PRODUCT, args, extra_env=traced) == 1603
+        dialogs.append(wine.last_stderr.count("Call wininet.InternetErrorDlg("))
+    assert dialogs[0] >= 1 and dialogs[1] == 0, dialogs
+
+
+def test_two_installs_logging_at_once_both_write_whole_entries(wine, standin, simulator):
+    # The second exe runs as on XP, so its package goes to another folder and
+    # both installs get as far as their reports, which are answered together.
+    second = wine.workdir / "krt-second.exe"
+    shutil.copy(BIN / PRODUCT, second)
+    wine.set_version("winxp", exe=second.name)
+    standin.script([1603])
+    simulator.script({"method": "GET", "body": REPORTING_ON},
+                     {"method": "HEAD", "headers": {"COUNTRY": "DE"}},
+                     {"method": "POST", "delay": 2, "body": "stored"})
+    logs = wine.workdir / "logs"
+    logs.mkdir()
+    codes = []
+    runs = [threading.Thread(target=lambda exe=exe: codes.append(wine.run_exe(
+        exe, windows_env={"TMPDIR": windows_path(logs)}, extra_env=simulator.proxy_env)))
+        for exe in (BIN / PRODUCT, second)]
+    for run in runs:
+        run.start()
+    for run in runs:
+        run.join(120)
+    assert codes == [1603, 1603]
+    assert [r.method for r in simulator.requests()].count("POST") == 2
+    entries = log_entries((logs / "kusched.log").read_bytes())
+    assert len(entries) == 2, entries
+    for text in entries:
+        assert re.fullmatch(rb"InstallStatus:ret=200 visid=[0-9a-f]+-[0-9a-f]+ method=koff "
+                            rb"state=ic ver=[^ ]+ ICstatus=;krt\|1603\nstored", text), text
