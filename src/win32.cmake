@@ -10,7 +10,6 @@ set(KOVA_WIN32_SOURCES
   platform/os_seam.cpp
   platform/system_library.cpp
   platform/file_handle.cpp
-  bootstrap/process_state.cpp
   bootstrap/package_extraction.cpp
   bootstrap/engine.cpp
   bootstrap/main_sequence.cpp

@@ -7,11 +7,11 @@
 #include <cstdint>
 
 #include "bootstrap/arguments.h"
+#include "product/product.h"
 
 namespace kova {
 
 constexpr size_t kCommandLineSize = 1024;  // bytes, terminator included
-constexpr uint16_t kBaseTransformLanguage = 1033;  // the package's own language: no transform
 
 // Fills out[cap]. When the whole line does not fit, trailing passed-on
 // arguments are left out whole (see ComposeArgumentText), so the engine never

@@ -1,7 +1,7 @@
 #include "bootstrap/engine.h"
 
 #include "bootstrap/engine_version.h"
-#include "bootstrap/process_state.h"
+#include "product/process_state.h"
 #include "platform/os_seam.h"
 #include "platform/system_library.h"
 #include "settings/registry_key.h"
@@ -68,10 +68,9 @@ int GetMsiexecPath(char* buffer, DWORD size) {
   return 1;
 }
 
-int32_t RunAndWait(char* command_line) {
+int32_t RunAndWait(char* command_line, const ProcessState& state) {
   DWORD exit_code = 1;
   // The package reads these from the Policy key while it runs.
-  const ProcessState& state = State();
   if (state.reporting) {
     SetPolicyString("Country", state.country);
     SetPolicyString("PostStatusUrl", state.post_status_url);

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "product/process_state.h"
+
 namespace kova {
 
 // True when msi.dll in the system directory is version 2.0.2600.0 or later;
@@ -16,11 +18,11 @@ bool IsInstallerEngineSufficient();
 // terminated text within the buffer, or no room for "\msiexec.exe" (emptied).
 int GetMsiexecPath(char* buffer, DWORD size);
 
-// Hands the package the country and the post-status URL in the Policy key
-// while reporting is on (and deletes PostStatusUrl while it is off), then
+// Hands the package state's country and post-status URL in the Policy key
+// while state's reporting is on (and deletes PostStatusUrl while it is off), then
 // starts the engine with command_line (its first, quoted token is the engine
 // path), waits for it without a time-out and returns its exit code; 1 when the
 // process cannot be started. CreateProcessA may write into command_line.
-int32_t RunAndWait(char* command_line);
+int32_t RunAndWait(char* command_line, const ProcessState& state);
 
 }  // namespace kova

@@ -44,6 +44,7 @@ bool LanguageTagForLocale(uint32_t lcid, char* tag, size_t cap);
 
 // The Win32 side (languages_win32.cpp): the same, fed from the system.
 uint16_t GetDefaultTransformLanguage();
-const char* GetDescriptorLanguageTag();
+// The tag for the thread's locale into tag[cap].
+void GetDescriptorLanguageTag(char* tag, size_t cap);
 
 }  // namespace kova

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "bootstrap/languages.h"
-#include "bootstrap/process_state.h"
 #include "platform/os_seam.h"
+#include "product/process_state.h"
 
 namespace kova {
 
@@ -14,11 +14,8 @@ uint16_t GetDefaultTransformLanguage() {
   return TransformLanguageForUserLanguage(Os().GetUserDefaultLangID());
 }
 
-// Fills the process-wide language tag anew on every call and returns it.
-const char* GetDescriptorLanguageTag() {
-  char* tag = State().language_tag;
-  LanguageTagForLocale(Os().GetThreadLocale(), tag, sizeof State().language_tag);
-  return tag;
+void GetDescriptorLanguageTag(char* tag, size_t cap) {
+  LanguageTagForLocale(Os().GetThreadLocale(), tag, cap);
 }
 
 }  // namespace kova

@@ -5,8 +5,8 @@
 #include "bootstrap/engine.h"
 #include "bootstrap/languages.h"
 #include "bootstrap/package_extraction.h"
-#include "bootstrap/process_state.h"
-#include "bootstrap/product.h"
+#include "product/process_state.h"
+#include "product/product.h"
 #include "descriptor/descriptor_fetch.h"
 #include "platform/os_seam.h"
 #include "reporting/country_lookup.h"
@@ -34,7 +34,7 @@ void CleanUp() {
 }  // namespace
 
 int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* fatal) {
-  ProcessState& state = State();
+  ProcessState state;
   state.transform_language = GetDefaultTransformLanguage();
 
   int32_t exit_code = kExitNoPackageOrNoEngineRun;
@@ -73,7 +73,8 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* f
   // Best effort: neither step can stop the install. A silent install never
   // asks the user anything, not even for a proxy's credentials.
   const NetworkDialogs dialogs = silent ? NetworkDialogs::kNever : NetworkDialogs::kAllowed;
-  if (!FetchUpdateDescriptor()) state.descriptor_fetched = 0;
+  GetDescriptorLanguageTag(state.language_tag, sizeof state.language_tag);
+  if (!FetchUpdateDescriptor(&state)) state.descriptor_fetched = 0;
   if (state.reporting || state.descriptor_fetched) {
     LookupCountry(state.country_lookup_url, state.country, dialogs);
   }
@@ -85,14 +86,14 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* f
   FinishArgumentText(&argument_text, silent, state.reporting, install_method);
   if (FormatCommandLine(command_line, sizeof command_line, state.msiexec_path, package_path,
                         state.transform_language, argument_text)) {
-    exit_code = RunAndWait(command_line);
+    exit_code = RunAndWait(command_line, state);
 
     // The package asks for one more run by leaving "reinstall" (exactly so) behind.
     install_status[0] = '\0';
     ReadVendorValue("InstallStatus", install_status, sizeof install_status);
     if (TextEquals(install_status, "reinstall")) {
       UpdateInstallStatus();
-      exit_code = RunAndWait(command_line);
+      exit_code = RunAndWait(command_line, state);
     }
   }
   package.Close();

@@ -4,9 +4,9 @@
 
 #include <cstddef>
 
-namespace kova {
+#include "product/product.h"
 
-constexpr size_t kPathSize = 260;  // MAX_PATH, terminator included
+namespace kova {
 
 // The chain is built in four steps from the data folder; after each of the
 // first three the path names a folder to create.

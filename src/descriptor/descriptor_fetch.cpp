@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "bootstrap/languages.h"
-#include "bootstrap/process_state.h"
 #include "descriptor/descriptor_interpretation.h"
 #include "reporting/http_exchange.h"
 #include "reporting/vendor_endpoints.h"
@@ -17,16 +15,14 @@ namespace {
 constexpr DWORD kRequestTargetSize = 4096;  // URL path plus query or fragment
 }  // namespace
 
-void ApplyUpdateDescriptor(const char* text) {
-  const char* language_tag = GetDescriptorLanguageTag();
+void ApplyUpdateDescriptor(const char* text, ProcessState* state) {
   // The tree lives until the process ends, like every tree the reader builds here.
-  ApplyDescriptorTree(ParseMarkup(text), language_tag, &State());
+  ApplyDescriptorTree(ParseMarkup(text), state->language_tag, state);
 }
 
-int FetchUpdateDescriptor() {
-  ProcessState& state = State();
-  state.country_lookup_url[0] = '\0';
-  state.post_status_url[0] = '\0';
+int FetchUpdateDescriptor(ProcessState* state) {
+  state->country_lookup_url[0] = '\0';
+  state->post_status_url[0] = '\0';
 
   char url[kDescriptorUrlSize];
   if (!ReadVendorValue("InstallerXmlURL", url, sizeof url)) {
@@ -49,7 +45,7 @@ int FetchUpdateDescriptor() {
   DWORD received = 0;
   if (InternetReadFile(exchange.request, body, sizeof body, &received) && received > 0) {
     body[received < sizeof body ? received : sizeof body - 1] = '\0';
-    ApplyUpdateDescriptor(body);
+    ApplyUpdateDescriptor(body, state);
   }
   return 1;
 }

@@ -3,7 +3,7 @@
 // parsed markup tree and the user's language tag.
 #pragma once
 
-#include "bootstrap/process_state.h"
+#include "product/process_state.h"
 #include "descriptor/markup_reader.h"
 
 namespace kova {
@@ -20,8 +20,5 @@ namespace kova {
 // carries (at most 255 bytes each). Values a block lacks stay as they were.
 void ApplyDescriptorTree(MarkupNode* first_node, const char* language_tag, ProcessState* state);
 
-// The Win32 side (descriptor_fetch.cpp): parses the response body and applies
-// it with the user's language tag to the process state.
-void ApplyUpdateDescriptor(const char* text);
 
 }  // namespace kova

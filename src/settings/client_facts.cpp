@@ -1,6 +1,6 @@
 #include "settings/client_facts.h"
 
-#include "bootstrap/product.h"
+#include "product/product.h"
 #include "text/bounded_text.h"
 
 namespace kova {

@@ -111,7 +111,7 @@ TEST(RunAndWait, ReturnsTheEnginesExitCodeUnchanged) {
     std::string line = "\"" + engine + "\" /i \"C:\\p.msi\" ";
     std::vector<char> writable(line.begin(), line.end());
     writable.push_back('\0');
-    EXPECT_EQ(RunAndWait(writable.data()), static_cast<int32_t>(code));
+    EXPECT_EQ(RunAndWait(writable.data(), ProcessState{}), static_cast<int32_t>(code));
     // Reporting is off: PostStatusUrl is deleted before each start, Country left alone.
     expected_record += "cmdline=" + line + "\nCountry=<missing>\nPostStatusUrl=<missing>\n";
   }
@@ -123,7 +123,7 @@ TEST(RunAndWait, ReturnsTheEnginesExitCodeUnchanged) {
 TEST(RunAndWait, EngineThatCannotStartGivesOne) {
   test::CleanProductKeys clean;
   char line[] = "\"C:\\no\\such\\msiexec.exe\" /i \"C:\\p.msi\" ";
-  EXPECT_EQ(RunAndWait(line), 1);
+  EXPECT_EQ(RunAndWait(line, ProcessState{}), 1);
 }
 
 }  // namespace

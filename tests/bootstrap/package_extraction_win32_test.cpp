@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "bootstrap/product.h"
+#include "product/product.h"
 #include "platform/os_seam.h"
 #include "platform/scoped_os_override.h"
 #include "platform/win32_test_support.h"

@@ -9,9 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bootstrap/process_state.h"
-#include "platform/os_seam.h"
-#include "platform/scoped_os_override.h"
+#include "product/process_state.h"
 #include "platform/win32_test_support.h"
 #include "reporting/network_test_support.h"
 
@@ -56,8 +54,8 @@ class DescriptorFetchTest : public NetworkTest {
     ASSERT_TRUE(xml_url_->Set(REG_SZ, std::string(url.c_str(), url.size() + 1)));
   }
   // Values a fetch must empty or leave alone.
-  static void ResetState() {
-    ProcessState& s = State();
+  void ResetState() {
+    ProcessState& s = state_;
     s.reporting = 0;
     std::strcpy(s.post_status_url, "stale post");
     std::strcpy(s.country_lookup_url, "stale lookup");
@@ -65,6 +63,7 @@ class DescriptorFetchTest : public NetworkTest {
 
   // Made in SetUp, after the simulator check, so a skipped test touches nothing.
   std::unique_ptr<test::ScopedRegistryValue> xml_url_;
+  ProcessState state_;
 };
 
 TEST_F(DescriptorFetchTest, DescriptorUrls) {
@@ -92,7 +91,7 @@ TEST_F(DescriptorFetchTest, DescriptorUrls) {
     if (c.set) SetUrl(c.value);
     Simulator::Script({Answer(200).WithBody(kEnDescriptor)});
     released.clear();
-    EXPECT_EQ(FetchUpdateDescriptor(), 1);
+    EXPECT_EQ(FetchUpdateDescriptor(&state_), 1);
     auto seen = Simulator::Requests();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].request_line, c.request_line);
@@ -155,30 +154,26 @@ TEST_F(DescriptorFetchTest, Answers) {
     dialogs.clear();
     released.clear();
     AnswerDialogs({ERROR_INTERNET_FORCE_RETRY});
-    EXPECT_EQ(FetchUpdateDescriptor(), c.result);
-    EXPECT_EQ(State().reporting, c.reporting);
-    EXPECT_EQ(std::string(State().post_status_url), c.post);
-    EXPECT_EQ(std::string(State().country_lookup_url), c.lookup);
+    EXPECT_EQ(FetchUpdateDescriptor(&state_), c.result);
+    EXPECT_EQ(state_.reporting, c.reporting);
+    EXPECT_EQ(std::string(state_.post_status_url), c.post);
+    EXPECT_EQ(std::string(state_.country_lookup_url), c.lookup);
     EXPECT_TRUE(dialogs.empty());
     EXPECT_EQ(Simulator::Requests().size(), 1u);
     EXPECT_EQ(released, (std::vector<std::string>{"request", "connection", "internet"}));
   }
 }
 
-LCID WINAPI GermanLocale() { return 0x0407; }
-
-TEST_F(DescriptorFetchTest, BlocksChosenByTheUsersLocale) {
-  ScopedOsOverride<decltype(OsSeam::GetThreadLocale)> locale(&OsSeam::GetThreadLocale,
-                                                             GermanLocale);
+TEST_F(DescriptorFetchTest, BlocksChosenByTheLanguageTag) {
+  std::strcpy(state_.language_tag, "de");
   Simulator::Script({Answer(200).WithBody(
       Descriptor(Block("en", "http://en.kova.com/post", "http://en.kova.com/cc") +
                  Block("de", "http://de.kova.com/post", "http://de.kova.com/cc") +
                  Block("en", "http://late.kova.com/", "http://late.kova.com/")))});
-  EXPECT_EQ(FetchUpdateDescriptor(), 1);
-  EXPECT_STREQ(State().language_tag, "de");
-  EXPECT_EQ(State().reporting, 1);
-  EXPECT_STREQ(State().post_status_url, "http://de.kova.com/post");
-  EXPECT_STREQ(State().country_lookup_url, "http://de.kova.com/cc");
+  EXPECT_EQ(FetchUpdateDescriptor(&state_), 1);
+  EXPECT_EQ(state_.reporting, 1);
+  EXPECT_STREQ(state_.post_status_url, "http://de.kova.com/post");
+  EXPECT_STREQ(state_.country_lookup_url, "http://de.kova.com/cc");
 }
 
 TEST_F(DescriptorFetchTest, FailuresBeforeAnyAnswer) {
@@ -198,9 +193,9 @@ TEST_F(DescriptorFetchTest, FailuresBeforeAnyAnswer) {
     ResetState();
     std::unique_ptr<ScopedProxy> proxy;
     if (!c.proxy.empty()) proxy.reset(new ScopedProxy(c.proxy));
-    EXPECT_EQ(FetchUpdateDescriptor(), 0);
-    EXPECT_STREQ(State().post_status_url, "");
-    EXPECT_STREQ(State().country_lookup_url, "");
+    EXPECT_EQ(FetchUpdateDescriptor(&state_), 0);
+    EXPECT_STREQ(state_.post_status_url, "");
+    EXPECT_STREQ(state_.country_lookup_url, "");
     EXPECT_TRUE(dialogs.empty());
   }
   EXPECT_TRUE(Simulator::Requests().empty());
@@ -210,7 +205,7 @@ TEST_F(DescriptorFetchTest, HttpsDescriptorIsRequestedOverTls) {
   SetUrl("https://update.kova.com/update/1.6.0/1.6.0_07-b06.xml");
   // Answered with an error: Wine cannot carry TLS through a proxy tunnel.
   Simulator::Script({Answer(502).For("CONNECT")});
-  EXPECT_EQ(FetchUpdateDescriptor(), 0);
+  EXPECT_EQ(FetchUpdateDescriptor(&state_), 0);
   auto seen = Simulator::Requests();
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].request_line, "CONNECT update.kova.com:443 HTTP/1.1");

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "bootstrap/package_extraction.h"
-#include "bootstrap/product.h"
+#include "product/product.h"
 #include "platform/os_seam.h"
 #include "platform/scoped_os_override.h"
 

@@ -1,5 +1,8 @@
-// The product's fixed names.
+// The product's fixed names and sizes, below every layer that uses them.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
 
 namespace kova {
 
@@ -15,5 +18,10 @@ constexpr int kPackageResourceId = 101;
 constexpr const char kPackageResourceType[] = "KOVA_INSTALLER";
 // The engine message in the string table.
 constexpr int kEngineMessageStringId = 4;
+
+// The package's own language (English), which needs no transform.
+constexpr uint16_t kBaseTransformLanguage = 1033;
+// Paths live in MAX_PATH buffers, terminator included.
+constexpr size_t kPathSize = 260;
 
 }  // namespace kova

@@ -1,11 +1,10 @@
-// The process-wide values that one step fills and later steps read. Statically
-// allocated, fixed in size, never freed.
+// The values of one run that one step fills and later steps read. The main
+// sequence holds them and hands each step what it reads and what it writes.
 #pragma once
 
 #include <cstdint>
 
-#include "bootstrap/command_line.h"
-#include "bootstrap/package_path.h"
+#include "product/product.h"
 
 namespace kova {
 
@@ -17,9 +16,7 @@ struct ProcessState {
   char post_status_url[256] = "";
   char country_lookup_url[256] = "";
   char msiexec_path[kPathSize] = "";
-  char language_tag[64] = "";
+  char language_tag[64] = "";              // the descriptor's xml:lang choice
 };
-
-ProcessState& State();
 
 }  // namespace kova
