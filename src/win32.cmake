@@ -10,6 +10,7 @@ set(KOVA_WIN32_SOURCES
   platform/os_seam.cpp
   platform/system_library.cpp
   platform/file_handle.cpp
+  platform/os_version.cpp
   bootstrap/package_extraction.cpp
   bootstrap/engine.cpp
   bootstrap/main_sequence.cpp

@@ -75,10 +75,6 @@ bool AppendPiece(ArgumentText* args, const char* lead, const char* body, size_t 
   return true;
 }
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // The number after the first '=' read as a C runtime's atoi reads it
 // (leading white space, an optional sign, digits up to the first other
 // character; 0 without digits). Overflow wraps, so the low 16 bits are those
@@ -87,7 +83,7 @@ uint16_t ReadLanguageNumber(const char* arg) {
   const char* p = arg;
   while (*p != '\0' && *p != '=') ++p;
   if (*p == '=') ++p;
-  while (IsBlank(*p)) ++p;
+  while (IsSpaceChar(*p)) ++p;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
   uint32_t value = 0;

@@ -6,6 +6,7 @@
 #include "platform/system_library.h"
 #include "settings/registry_key.h"
 #include "settings/registry_settings.h"
+#include "settings/registry_text.h"
 #include "text/bounded_text.h"
 
 namespace kova {
@@ -54,13 +55,9 @@ int GetMsiexecPath(char* buffer, DWORD size) {
                                  reinterpret_cast<BYTE*>(buffer), &bytes);
   key.Close();
   if (status != ERROR_SUCCESS) return 0;
-  // The value's type is not examined, and registry data need not end in a NUL:
-  // only a text that ends within the buffer is a location.
-  if (TextLengthN(buffer, bytes) >= size) {
-    buffer[0] = '\0';
-    return 0;
-  }
-  if (TextLengthN(buffer, bytes) == bytes) buffer[bytes] = '\0';
+  // Registry data need not end in a NUL: only a text that ends within the
+  // buffer is a location.
+  if (!AcceptLocationText(buffer, bytes, size)) return 0;
   if (!TextAppend(buffer, size, "\\msiexec.exe")) {
     buffer[0] = '\0';
     return 0;

@@ -42,9 +42,4 @@ bool IsSupportedTransformLanguage(uint16_t langid);
 // Returns false only when the tag did not fit (it never does with 64 bytes).
 bool LanguageTagForLocale(uint32_t lcid, char* tag, size_t cap);
 
-// The Win32 side (languages_win32.cpp): the same, fed from the system.
-uint16_t GetDefaultTransformLanguage();
-// The tag for the thread's locale into tag[cap].
-void GetDescriptorLanguageTag(char* tag, size_t cap);
-
 }  // namespace kova

@@ -2,7 +2,7 @@
 // the thread's locale, both asked through the OS seam.
 #include <windows.h>
 
-#include "bootstrap/languages.h"
+#include "bootstrap/languages_win32.h"
 #include "platform/os_seam.h"
 #include "product/process_state.h"
 

@@ -7,6 +7,7 @@
 #include "bootstrap/fatal_message.h"
 #include "bootstrap/package_path.h"
 #include "platform/os_seam.h"
+#include "platform/os_version.h"
 #include "platform/system_library.h"
 #include "text/bounded_text.h"
 
@@ -36,10 +37,8 @@ VistaFamilyCache g_vista_family = {0, 0};
 
 bool IsVistaFamily() {
   if (g_vista_family.tested == 0) {
-    OSVERSIONINFOA info;
-    ZeroMemory(&info, sizeof info);
-    info.dwOSVersionInfoSize = sizeof info;
-    Os().GetVersionExA(&info);
+    OSVERSIONINFOEXA info;
+    QueryOsVersion(&info);
     g_vista_family.result = info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion == 6;
     g_vista_family.tested = 1;
   }

@@ -17,12 +17,6 @@ namespace kova {
 
 namespace {
 
-// The white space that ends an attribute name or an unquoted value.
-bool IsTagSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' ||
-         c == '\r';
-}
-
 // Inside a start tag, vertical tab and form feed are passed over like the
 // other white space. SkipInsignificant alone leaves them, and since they
 // also end an attribute name, the attribute reader would otherwise stand
@@ -79,7 +73,7 @@ MarkupAttribute* ParseMarkupAttribute() {
     if (*p == '\0' || *p == '>' || (p[0] == '/' && p[1] == '>')) return nullptr;
 
     const char* nameEnd = p;
-    while (*nameEnd != '\0' && *nameEnd != '=' && !IsTagSpace(*nameEnd)) ++nameEnd;
+    while (*nameEnd != '\0' && *nameEnd != '=' && !IsSpaceChar(*nameEnd)) ++nameEnd;
     if (!SetTokenText(p, nameEnd, TokenAttributeName)) return nullptr;
     r.cursor = nameEnd;
 
@@ -100,7 +94,7 @@ MarkupAttribute* ParseMarkupAttribute() {
       r.cursor = *valueEnd == '"' ? valueEnd + 1 : valueEnd;
     } else {
       valueEnd = valueStart;
-      while (*valueEnd != '\0' && !IsTagSpace(*valueEnd)) ++valueEnd;
+      while (*valueEnd != '\0' && !IsSpaceChar(*valueEnd)) ++valueEnd;
       r.cursor = valueEnd;
     }
     char* value = nullptr;

@@ -46,11 +46,4 @@ void FormatLogPrefix(const LocalTime* time, char* prefix, size_t cap);
 // with path empty, when neither fits.
 bool BuildStatusLogPath(const char* tmpdir, const char* temp_folder, char* path, size_t cap);
 
-// Appends one entry with this text to the status log; best effort, silent.
-// The entry goes out in one append, so entries of processes logging at once
-// never mix. Nothing is written when the log's name is a link (a reparse
-// point, or a file with more than one name): the elevated write must not
-// land in a file somebody else chose.
-void AppendStatusLog(const char* text);
-
 }  // namespace kova

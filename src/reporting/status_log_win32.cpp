@@ -4,7 +4,7 @@
 
 #include "platform/file_handle.h"
 #include "platform/os_seam.h"
-#include "reporting/status_log.h"
+#include "reporting/status_log_win32.h"
 #include "text/bounded_text.h"
 
 namespace kova {

@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "reporting/network_dialogs.h"
 #include "settings/client_facts.h"
 
 namespace kova {
@@ -39,7 +38,6 @@ struct ReportFacts {
   char architecture[kOsFactTextSize];
   bool ready;
 };
-ReportFacts& ProcessReportFacts();
 
 // Appends value to buffer[cap] as XML character data: "&", "<", ">", the
 // double and the single quote as their entities, everything else as it is.
@@ -118,14 +116,5 @@ struct ReportLogFields {
 // and the response bytes when there are any. Cut at the buffer's end and
 // terminated; false when cut.
 bool FormatReportLogText(const ReportLogFields& fields, char* log, size_t cap);
-
-// Posts the install-status report for a failed install (Win32 side). Returns
-// 1 when no report was due (empty or untrusted URL, or an install status of
-// "reinstall" or "decline"); otherwise 1 when the final HTTP status was 200
-// and 0 in every other case. dialogs: whether a proxy's 407 or a send error
-// may ask the user.
-int PostInstallStatus(const char* post_status_url, const char* install_method,
-                      const char* report_state, const char* country, const char* build,
-                      int32_t exit_code, NetworkDialogs dialogs);
 
 }  // namespace kova

@@ -4,10 +4,10 @@
 #include <wininet.h>
 
 #include "reporting/http_exchange.h"
-#include "reporting/status_log.h"
-#include "reporting/status_report.h"
+#include "reporting/status_log_win32.h"
+#include "reporting/status_report_win32.h"
 #include "reporting/trusted_endpoint.h"
-#include "settings/client_facts.h"
+#include "settings/client_facts_win32.h"
 #include "settings/registry_settings.h"
 #include "text/bounded_text.h"
 

@@ -31,7 +31,7 @@ char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 void OsNameForVersion(uint32_t platform_id, uint32_t major, uint32_t minor,
                       uint32_t product_type, char* name, size_t cap) {
   const char* family = nullptr;
-  if (platform_id == kPlatformNt) {
+  if (platform_id == kPlatformWin32Nt) {
     family = NtFamilyName(major, minor, product_type);
   } else if (platform_id == kPlatformWin32Windows) {
     family = WindowsFamilyName(major, minor);

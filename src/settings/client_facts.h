@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "settings/registry_text.h"
+
 namespace kova {
 
 constexpr size_t kOsFactTextSize = 20;         // OS description, architecture, their caches
@@ -15,9 +17,9 @@ constexpr size_t kRuntimeVersionNameSize = 128;  // one runtime subkey name
 constexpr size_t kVisitorIdSize = 32;
 constexpr uint32_t kMinStoredVisitorIdBytes = 16;
 
-// GetVersionExA's platform ids and the workstation product type.
+// GetVersionExA's platform id of Windows 95, 98 and Me (NT's is
+// kPlatformWin32Nt), and the workstation product type.
 constexpr uint32_t kPlatformWin32Windows = 1;
-constexpr uint32_t kPlatformNt = 2;
 constexpr uint32_t kProductTypeWorkstation = 1;
 
 // ---- Operating system and architecture ----
@@ -66,33 +68,5 @@ bool IsUsableStoredVisitorId(uint32_t stored_size, uint32_t buffer_size);
 // Seconds since 1 January 1970 UTC, cut to 32 bits, from a FILETIME count of
 // 100-ns intervals since 1601; 0 for a time before 1970.
 uint32_t UnixSecondsFromFileTime(uint64_t file_time);
-
-// ---- The Win32 side ----
-
-// The cached OS facts: computed on the first GetOsDescription of the process.
-struct OsFacts {
-  char os_name[kOsFactTextSize];
-  int32_t service_pack;
-  char architecture[kOsFactTextSize];
-  bool ready;
-};
-OsFacts& ProcessOsFacts();
-// Queries the system for the OS facts (no cache): version, service pack,
-// native architecture.
-void GatherOsFacts(OsFacts* facts);
-
-// Writes the OS description and the architecture name, 20 bytes each, from
-// the process's cached facts (gathered first when needed). Always true.
-bool GetOsDescription(char* os_description, char* architecture);
-
-// The greatest runtime version installed besides the own one, from the
-// subkeys of HKLM SOFTWARE\KovaSoft\Kova Runtime Environment; into
-// version[kRuntimeVersionNameSize]. False, with version untouched, when
-// there is none or the key cannot be read.
-bool FindPreviousRuntimeVersion(char* version);
-
-// Fills id[size] with the stored visitor id when it is usable, otherwise
-// with a new one that is then stored (without terminator) in the Policy key.
-void GetVisitorId(char* id, uint32_t size);
 
 }  // namespace kova

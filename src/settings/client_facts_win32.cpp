@@ -4,8 +4,9 @@
 #include <windows.h>
 
 #include "platform/os_seam.h"
+#include "platform/os_version.h"
 #include "platform/system_library.h"
-#include "settings/client_facts.h"
+#include "settings/client_facts_win32.h"
 #include "settings/registry_key.h"
 #include "settings/registry_settings.h"
 #include "settings/registry_text.h"
@@ -42,14 +43,7 @@ OsFacts& ProcessOsFacts() {
 
 void GatherOsFacts(OsFacts* facts) {
   OSVERSIONINFOEXA version;
-  ZeroMemory(&version, sizeof version);
-  version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
-  auto* plain = reinterpret_cast<OSVERSIONINFOA*>(&version);
-  if (!Os().GetVersionExA(plain)) {
-    // Systems that know only the short structure; the product type stays 0.
-    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
-    Os().GetVersionExA(plain);
-  }
+  QueryOsVersion(&version);
   OsNameForVersion(version.dwPlatformId, version.dwMajorVersion, version.dwMinorVersion,
                    version.wProductType, facts->os_name, sizeof facts->os_name);
   facts->service_pack = 0;

@@ -37,10 +37,6 @@ bool AcceptVendorText(uint32_t query_string_result, uint32_t reported_size, char
 
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // A bounded reader of the service-pack text.
 struct Cursor {
   const char* text;
@@ -49,7 +45,7 @@ struct Cursor {
 
   char Peek() const { return at < cap ? text[at] : '\0'; }
   void SkipBlanks() {
-    while (IsBlank(Peek())) ++at;
+    while (IsSpaceChar(Peek())) ++at;
   }
   bool Take(const char* word) {
     for (; *word != '\0'; ++word, ++at) {
@@ -90,6 +86,16 @@ bool IsNt5Sp2ThroughNt6Version(uint32_t platform_id, uint32_t major, uint32_t mi
   if (major != 5) return false;  // NT 4 and earlier, 7 and later
   if (minor >= 1) return true;   // NT 5.1, 5.2
   return service_pack >= 2;      // NT 5.0
+}
+
+bool AcceptLocationText(char* buffer, uint32_t reported_size, size_t buffer_size) {
+  const size_t length = TextLengthN(buffer, reported_size);
+  if (length >= buffer_size) {
+    buffer[0] = '\0';
+    return false;
+  }
+  if (length == reported_size) buffer[length] = '\0';
+  return true;
 }
 
 }  // namespace kova

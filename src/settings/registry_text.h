@@ -33,6 +33,13 @@ uint32_t QueryStringResult(uint32_t query_status, uint32_t type, const char* dat
 bool AcceptVendorText(uint32_t query_string_result, uint32_t reported_size, char* buffer,
                       size_t buffer_size);
 
+// A location value (its type is not examined) as the registry query left it
+// in buffer[buffer_size] with reported_size bytes: true when its text ends
+// within the buffer, which it then always holds terminated (data without a
+// NUL gets one after its last byte); false, with the buffer emptied, when the
+// text runs to the buffer's end.
+bool AcceptLocationText(char* buffer, uint32_t reported_size, size_t buffer_size);
+
 // The number in a service-pack text, read as sscanf reads it with the format
 // "Service Pack %d"; 0 when the text does not match. Reads at most cap bytes.
 int32_t ServicePackFromText(const char* text, size_t cap);

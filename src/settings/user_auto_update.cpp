@@ -4,6 +4,7 @@
 #include <wincrypt.h>
 
 #include "platform/os_seam.h"
+#include "platform/os_version.h"
 #include "platform/system_library.h"
 #include "settings/registry_key.h"
 #include "settings/registry_settings.h"
@@ -24,10 +25,8 @@ const char kAutoUpdateCheckValue[] = "EnableAutoUpdateCheck";
 }  // namespace
 
 bool IsNt5Sp2ThroughNt6() {
-  OSVERSIONINFOA info;
-  ZeroMemory(&info, sizeof info);
-  info.dwOSVersionInfoSize = sizeof info;  // 148
-  Os().GetVersionExA(&info);  // a failed call leaves zeros, which answer false
+  OSVERSIONINFOEXA info;
+  QueryOsVersion(&info);  // a failed query leaves zeros, which answer false
   int32_t service_pack = 0;
   if (info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion == 5 &&
       info.dwMinorVersion == 0 && info.szCSDVersion[0] != '\0') {
@@ -44,10 +43,8 @@ void ClearUserAutoUpdateCheck() {
 }
 
 bool IsDataProtectionAvailable() {
-  OSVERSIONINFOA info;
-  ZeroMemory(&info, sizeof info);
-  info.dwOSVersionInfoSize = sizeof info;
-  Os().GetVersionExA(&info);
+  OSVERSIONINFOEXA info;
+  QueryOsVersion(&info);
   if (info.dwPlatformId != VER_PLATFORM_WIN32_NT || info.dwMajorVersion < 5) return false;
   SystemLibrary crypt32("Crypt32.dll");
   return crypt32.Find("CryptProtectData") != nullptr;

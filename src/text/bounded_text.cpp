@@ -168,4 +168,8 @@ bool TextContains(const char* haystack, const char* needle) {
   return false;
 }
 
+bool IsSpaceChar(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
 }  // namespace kova

@@ -28,5 +28,7 @@ size_t TextLengthN(const char* s, size_t n);
 bool TextEquals(const char* a, const char* b);           // case-sensitive
 bool TextContains(const char* haystack, const char* needle);  // case-sensitive
 bool TextStartsWith(const char* s, const char* prefix);
+// White space as the C locale's isspace knows it: blank, \t, \n, \v, \f, \r.
+bool IsSpaceChar(char c);
 
 }  // namespace kova

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "bootstrap/languages.h"
+#include "bootstrap/languages_win32.h"
 #include "platform/os_seam.h"
 #include "platform/scoped_os_override.h"
 

@@ -1,7 +1,7 @@
 // The status log against Wine's real file system: where it lands (TMPDIR or
 // the temporary folder), what an entry looks like, appending, and a log that
 // another holder has locked. The clock comes through the OS seam.
-#include "reporting/status_log.h"
+#include "reporting/status_log_win32.h"
 
 #include <windows.h>
 

@@ -1,7 +1,8 @@
 // The install-status report against Wine: the registry it consumes and
 // clears, the request WinINet really sends to the vendor services simulator,
 // and the log entries.
-#include "reporting/status_report.h"
+#include "reporting/status_report_win32.h"
+#include "settings/client_facts_win32.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // settings and, for the systems Wine cannot be, through the OS seam; the
 // previous runtime version from real registry subkeys; the visitor id in the
 // real Policy key.
-#include "settings/client_facts.h"
+#include "settings/client_facts_win32.h"
 
 #include <windows.h>
 
