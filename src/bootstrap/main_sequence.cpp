@@ -59,7 +59,8 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* f
     return kExitEngineInsufficient;
   }
 
-  const DWORD folder_error = GetPackagePath(package_path);
+  VersionCache version_cache;
+  const DWORD folder_error = GetPackagePath(package_path, &version_cache);
   // The verified package, open for reading and shared with readers only: held
   // until the last engine run has returned, so nobody can change it meanwhile.
   FileHandle package;

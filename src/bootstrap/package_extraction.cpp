@@ -27,25 +27,17 @@ using SHGetSpecialFolderPathAFn = BOOL(WINAPI*)(HWND owner, LPSTR path, int csid
 
 constexpr int kCsidlAppData = 26;  // the roaming application data folder
 
-struct VistaFamilyCache {
-  DWORD tested;
-  DWORD result;
-};
-VistaFamilyCache g_vista_family = {0, 0};
-
 }  // namespace
 
-bool IsVistaFamily() {
-  if (g_vista_family.tested == 0) {
+bool IsVistaFamily(VersionCache* cache) {
+  if (cache->tested == 0) {
     OSVERSIONINFOEXA info;
     QueryOsVersion(&info);
-    g_vista_family.result = info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion == 6;
-    g_vista_family.tested = 1;
+    cache->result = info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion == 6;
+    cache->tested = 1;
   }
-  return g_vista_family.result != 0;
+  return cache->result != 0;
 }
-
-void ResetVistaFamilyCache() { g_vista_family = {0, 0}; }
 
 void GetLocalLowFolder(char* path) {
   SystemLibrary shell32("shell32.dll");
@@ -71,9 +63,9 @@ void GetProfileFolder(char* path) {
   }
 }
 
-void GetUserDataFolder(char* path) {
+void GetUserDataFolder(char* path, VersionCache* cache) {
   path[0] = '\0';
-  if (IsVistaFamily()) {
+  if (IsVistaFamily(cache)) {
     GetLocalLowFolder(path);
   } else {
     SystemLibrary shfolder("shfolder.dll");
@@ -197,8 +189,8 @@ DWORD PrepareFolder(char* path) {
 
 }  // namespace
 
-DWORD GetPackagePath(char* path) {
-  GetUserDataFolder(path);
+DWORD GetPackagePath(char* path, VersionCache* cache) {
+  GetUserDataFolder(path, cache);
   DWORD error = PrepareFolder(path);
   for (int step = 0; step < kPackagePathSteps; ++step) {
     if (!ExtendPackagePath(path, MAX_PATH, step)) return error;  // path is now empty

@@ -16,6 +16,13 @@ struct FatalError {
   DWORD code = 0;
 };
 
+// IsVistaFamily's answer, asked of the system once. The main sequence holds
+// the one of the run.
+struct VersionCache {
+  DWORD tested = 0;
+  DWORD result = 0;
+};
+
 // Fills path[MAX_PATH] with the package file's full path, creating the data
 // folder and the chain's folders on the way. Returns 0, or the first error a
 // folder met: its creation failed (other than its being there already), or
@@ -23,12 +30,10 @@ struct FatalError {
 // after that no further folder is created. When the data folder is too long
 // for the chain, path is left empty, and ExtractResourceToFile then fails as
 // a file name too long (206).
-DWORD GetPackagePath(char* path);
-void GetUserDataFolder(char* path);
-// Windows NT 6.x; asked once per process.
-bool IsVistaFamily();
-// Forgets the cached answer of IsVistaFamily, for a process that changes what the system reports.
-void ResetVistaFamilyCache();
+DWORD GetPackagePath(char* path, VersionCache* cache);
+void GetUserDataFolder(char* path, VersionCache* cache);
+// Windows NT 6.x; asked once, then answered from cache.
+bool IsVistaFamily(VersionCache* cache);
 void GetLocalLowFolder(char* path);
 void GetProfileFolder(char* path);
 

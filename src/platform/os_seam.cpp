@@ -8,7 +8,7 @@ const OsSeam kRealOs = {
     ::GetVersionExA,   ::GetUserDefaultLangID, ::GetThreadLocale, ::GetTickCount,
     ::GetLocalTime,    ::GetCurrentProcessId,  ::LoadLibraryExA,  ::GetProcAddress,
     ::FreeLibrary,     ::CreateFileA,          ::WriteFile,       ::CloseHandle,
-    ::CreateProcessA,  ::MessageBoxA,          ::RegCreateKeyExA,
+    ::CreateProcessA,  ::MessageBoxA,          ::RegCreateKeyExA,  ::RegSetValueExA,
     ::InternetErrorDlg, ::InternetCloseHandle, ::GetSystemTimeAsFileTime,
 };
 

@@ -33,10 +33,14 @@ struct OsSeam {
                                BOOL inherit, DWORD flags, LPVOID environment, LPCSTR directory,
                                LPSTARTUPINFOA startup, LPPROCESS_INFORMATION info);
   int(WINAPI* MessageBoxA)(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
-  // Registry: only the create call, so a test can deny the right to create a key.
+  // Registry: the create call, so a test can deny the right to create a key,
+  // and the set call, so a test can see the exact length a value is given
+  // (Wine stores one more byte than asked when a NUL follows the data).
   LONG(WINAPI* RegCreateKeyExA)(HKEY parent, LPCSTR sub_key, DWORD reserved, LPSTR class_name,
                                 DWORD options, REGSAM access, LPSECURITY_ATTRIBUTES sa,
                                 PHKEY result, LPDWORD disposition);
+  LONG(WINAPI* RegSetValueExA)(HKEY key, LPCSTR name, DWORD reserved, DWORD type,
+                               const BYTE* data, DWORD length);
   // WinINet: the error and proxy-credentials dialog, so a test can give the
   // user's answer, and the handle release, so a test can see its order.
   DWORD(WINAPI* InternetErrorDlg)(HWND owner, HINTERNET request, DWORD error, DWORD flags,

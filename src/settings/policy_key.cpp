@@ -8,7 +8,7 @@ namespace kova {
 const char kPolicyKeyPath[] = "SOFTWARE\\KovaSoft\\Kova Update\\Policy";
 
 bool SetPolicyDword(HKEY key, const char* value_name, DWORD value) {
-  return RegSetValueExA(key, value_name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+  return Os().RegSetValueExA(key, value_name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                         sizeof value) == ERROR_SUCCESS;
 }
 
@@ -59,7 +59,7 @@ bool SetPolicyString(const char* value_name, const char* text) {
   LONG status;
   if (text != nullptr) {
     // The characters only: the package reads the stored length, not a terminator.
-    status = RegSetValueExA(key, value_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+    status = Os().RegSetValueExA(key, value_name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                             static_cast<DWORD>(TextLength(text)));
   } else {
     status = RegDeleteValueA(key, value_name);

@@ -92,7 +92,7 @@ void WriteUserAutoUpdateCheck() {
     CopyMemory(block, kAutoUpdateCheckData, sizeof kAutoUpdateCheckData);
     length = sizeof kAutoUpdateCheckData;
   }
-  RegSetValueExA(user.Get(), kAutoUpdateCheckValue, 0, REG_BINARY, block, length);
+  Os().RegSetValueExA(user.Get(), kAutoUpdateCheckValue, 0, REG_BINARY, block, length);
 }
 
 }  // namespace kova

@@ -86,20 +86,20 @@ class UserDataFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
     g_ledger = LibraryLedger();
-    ResetVistaFamilyCache();
+    cache_ = VersionCache{};
     char profile[MAX_PATH];
     saved_profile_ = GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile) > 0
                          ? profile : "";
   }
   void TearDown() override {
-    ResetVistaFamilyCache();
+    cache_ = VersionCache{};
     SetEnvironmentVariableA("USERPROFILE", saved_profile_.empty() ? nullptr
                                                                   : saved_profile_.c_str());
   }
   std::string Folder() {
     char path[MAX_PATH];
     std::memset(path, '#', sizeof path);
-    GetUserDataFolder(path);
+    GetUserDataFolder(path, &cache_);
     EXPECT_LT(std::strlen(path), static_cast<size_t>(MAX_PATH));
     return path;
   }
@@ -128,6 +128,7 @@ class UserDataFolderTest : public ::testing::Test {
   ScopedOsOverride<decltype(OsSeam::GetProcAddress)> proc_{&OsSeam::GetProcAddress,
                                                            FilteringGetProcAddress};
   std::string saved_profile_;
+  VersionCache cache_;
 };
 
 TEST_F(UserDataFolderTest, FolderPerSystemFamily) {
@@ -149,10 +150,10 @@ TEST_F(UserDataFolderTest, FolderPerSystemFamily) {
   ASSERT_FALSE(app_data.empty());
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ResetVistaFamilyCache();
+    cache_ = VersionCache{};
     g_ledger = LibraryLedger();
     g_version = c.version;
-    EXPECT_EQ(IsVistaFamily(), c.local_low);
+    EXPECT_EQ(IsVistaFamily(&cache_), c.local_low);
     EXPECT_EQ(Folder(), c.local_low ? LocalLow() : app_data);
     EXPECT_EQ(g_ledger.loads, g_ledger.frees);
     EXPECT_EQ(g_ledger.paths.size(), 1u);
@@ -165,9 +166,9 @@ TEST_F(UserDataFolderTest, FolderPerSystemFamily) {
 
 TEST_F(UserDataFolderTest, VersionIsAskedOncePerProcess) {
   g_version = {VER_PLATFORM_WIN32_NT, 6, 1};
-  EXPECT_TRUE(IsVistaFamily());
+  EXPECT_TRUE(IsVistaFamily(&cache_));
   g_version = {VER_PLATFORM_WIN32_NT, 5, 1};
-  EXPECT_TRUE(IsVistaFamily());
+  EXPECT_TRUE(IsVistaFamily(&cache_));
 }
 
 TEST_F(UserDataFolderTest, FallbacksWhenLibrariesOrExportsAreMissing) {
@@ -193,7 +194,7 @@ TEST_F(UserDataFolderTest, FallbacksWhenLibrariesOrExportsAreMissing) {
   const std::string app_data = Known(CSIDL_APPDATA);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ResetVistaFamilyCache();
+    cache_ = VersionCache{};
     g_ledger = LibraryLedger();
     g_ledger.missing_library = c.missing_library;
     g_ledger.missing_export = c.missing_export;
@@ -222,18 +223,18 @@ TEST_F(UserDataFolderTest, PackagePathCreatesTheFolderChain) {
   g_ledger.missing_library = "shfolder.dll";
   g_ledger.missing_export = "SHGetSpecialFolderPathA";
   char path[MAX_PATH];
-  EXPECT_EQ(GetPackagePath(path), 0u);
+  EXPECT_EQ(GetPackagePath(path, &cache_), 0u);
   const std::string folder = scratch.Path() + "\\Orvo\\Kova\\krt1.6.0_07";
   EXPECT_EQ(std::string(path), folder + "\\krt1.6.0_07.msi");
   DWORD attributes = GetFileAttributesA(folder.c_str());
   ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
   // Existing folders are no obstacle; a file in the data folder's place is.
-  EXPECT_EQ(GetPackagePath(path), 0u);
+  EXPECT_EQ(GetPackagePath(path, &cache_), 0u);
   const std::string blocked = scratch.File("blocked");
   ASSERT_TRUE(test::WriteWholeFile(blocked, "x"));
   SetEnvironmentVariableA("USERPROFILE", blocked.c_str());
-  EXPECT_EQ(GetPackagePath(path), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(GetPackagePath(path, &cache_), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
 }
 
 TEST_F(UserDataFolderTest, PackagePathTooLongIsLeftEmpty) {
@@ -246,7 +247,7 @@ TEST_F(UserDataFolderTest, PackagePathTooLongIsLeftEmpty) {
   g_ledger.missing_library = "shfolder.dll";
   g_ledger.missing_export = "SHGetSpecialFolderPathA";
   char path[MAX_PATH];
-  GetPackagePath(path);
+  GetPackagePath(path, &cache_);
   EXPECT_STREQ(path, "");
 }
 

@@ -70,24 +70,6 @@ bool ReadRegistryValue(HKEY root, const char* path, const char* name, DWORD* typ
 bool WriteRegistryValue(HKEY root, const char* path, const char* name, DWORD type,
                         const std::string& data, size_t length = std::string::npos);
 
-// Points one entry of the test exe's own import table (dll!function, matched
-// by name) at a replacement for the life of a scope. For system calls that are
-// not seam entries, where a test must see the arguments the code passes; the
-// replacement forwards to Original() to keep the real effect.
-class ScopedImportPatch {
- public:
-  ScopedImportPatch(const char* dll, const char* function, void* replacement);
-  ~ScopedImportPatch();
-  ScopedImportPatch(const ScopedImportPatch&) = delete;
-  ScopedImportPatch& operator=(const ScopedImportPatch&) = delete;
-  bool Patched() const { return slot_ != nullptr; }
-  void* Original() const { return original_; }
-
- private:
-  void** slot_ = nullptr;
-  void* original_ = nullptr;
-};
-
 // Saves one registry value (data and type) of a key under HKLM when made, and
 // puts it back, or deletes it when there was none, when gone; a key it had to
 // create is deleted again. Set and Delete change the value meanwhile.

@@ -281,7 +281,6 @@ struct SetValueCall {
   std::string bytes;  // exactly the length passed
 };
 std::vector<SetValueCall> g_set_calls;
-void* g_real_set_value = nullptr;
 
 // Records the VisitorId writes (the Policy key's first-creation defaults
 // are someone else's business).
@@ -289,8 +288,7 @@ LONG WINAPI RecordingRegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD
                                     const BYTE* data, DWORD length) {
   if (name != nullptr && std::strcmp(name, "VisitorId") == 0) g_set_calls.push_back({name != nullptr ? name : "", type,
                          std::string(reinterpret_cast<const char*>(data), length)});
-  return reinterpret_cast<decltype(&::RegSetValueExA)>(g_real_set_value)(key, name, reserved,
-                                                                         type, data, length);
+  return RealOs().RegSetValueExA(key, name, reserved, type, data, length);
 }
 
 class VisitorIdTest : public ::testing::Test {
@@ -307,10 +305,8 @@ class VisitorIdTest : public ::testing::Test {
     std::memset(id, '#', sizeof id);
     g_set_calls.clear();
     {
-      test::ScopedImportPatch patch("advapi32.dll", "RegSetValueExA",
-                                    reinterpret_cast<void*>(RecordingRegSetValueExA));
-      EXPECT_TRUE(patch.Patched());
-      g_real_set_value = patch.Original();
+      ScopedOsOverride<decltype(OsSeam::RegSetValueExA)> set(&OsSeam::RegSetValueExA,
+                                                             RecordingRegSetValueExA);
       GetVisitorId(id, sizeof id);
     }
     const size_t length = std::find(id, id + sizeof id, '\0') - id;

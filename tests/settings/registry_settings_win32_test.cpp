@@ -170,7 +170,7 @@ std::string Unprotect(const std::string& block, std::wstring* description) {
   return plain;
 }
 
-// Records what the code passes to RegSetValueExA (not a seam entry) and stores it.
+// Records what the code passes to RegSetValueExA and stores it.
 struct SetValueCall {
   std::string name;
   DWORD type;
@@ -178,14 +178,12 @@ struct SetValueCall {
   std::string bytes;
 };
 std::vector<SetValueCall> g_set_calls;
-void* g_real_set_value = nullptr;
 
 LONG WINAPI RecordingRegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type,
                                     const BYTE* data, DWORD length) {
   g_set_calls.push_back({name != nullptr ? name : "", type, length,
                          std::string(reinterpret_cast<const char*>(data), length)});
-  return reinterpret_cast<decltype(&::RegSetValueExA)>(g_real_set_value)(key, name, reserved,
-                                                                         type, data, length);
+  return RealOs().RegSetValueExA(key, name, reserved, type, data, length);
 }
 
 // ---- The vendor key ---------------------------------------------------------------
@@ -303,10 +301,8 @@ TEST_F(RegistrySettings, SetPolicyStringStoresTheCharactersWithoutTerminator) {
     SCOPED_TRACE(c.name);
     g_set_calls.clear();
     {
-      test::ScopedImportPatch patch("advapi32.dll", "RegSetValueExA",
-                                    reinterpret_cast<void*>(RecordingRegSetValueExA));
-      ASSERT_TRUE(patch.Patched());
-      g_real_set_value = patch.Original();
+      ScopedOsOverride<decltype(OsSeam::RegSetValueExA)> set(&OsSeam::RegSetValueExA,
+                                                             RecordingRegSetValueExA);
       EXPECT_TRUE(SetPolicyString(c.value, c.text));
     }
     ASSERT_EQ(g_set_calls.size(), 1u);
