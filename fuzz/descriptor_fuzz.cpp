@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::memcpy(state.post_status_url, kBefore, sizeof kBefore);
   std::memcpy(state.country_lookup_url, kBefore, sizeof kBefore);
   state.reporting = 0;
-  kova::MarkupNode* tree = kova::ParseMarkup(body.c_str());
+  kova::MarkupReader reader;
+  kova::MarkupNode* tree = reader.Parse(body.c_str());
   kova::ApplyDescriptorTree(tree, tag, &state);
 
   CHECK(state.reporting == 0 || state.reporting == 1);
@@ -47,6 +48,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CHECK(std::strcmp(state.post_status_url, kBefore) == 0);
     CHECK(std::strcmp(state.country_lookup_url, kBefore) == 0);
   }
-  kova::ReleaseMarkupTree(tree);
   return 0;
 }

@@ -132,14 +132,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   text[size] = '\0';
   size_t length = strlen(text);
 
-  // The token buffer and token kind carry over between parses in the
-  // product; here too, so the fuzzer exercises that as well.
-  MarkupReader().allocator = {CountingAllocate, free};
+  // One reader for both parses: the token buffer and token kind carry over
+  // from one parse to the next, and the reader releases everything it built.
+  MarkupReader reader({CountingAllocate, free});
   g_allocationsLeft = -1;
   g_allocations = 0;
-  MarkupNode* tree = ParseMarkup(text);
+  MarkupNode* tree = reader.Parse(text);
   size_t nodes = Walk(tree, text, length);
-  ReleaseMarkupTree(tree);
 
   // Again, with the allocation picked by the input's size failing. The tree
   // must be a well-formed part of the whole one, and nothing may leak. Only
@@ -147,9 +146,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // the executions per second up.
   if (size <= kFailingParseLimit) {
     g_allocationsLeft = g_allocations == 0 ? 0 : static_cast<int>(size % g_allocations);
-    MarkupNode* partial = ParseMarkup(text);
+    MarkupNode* partial = reader.Parse(text);
     Check(Walk(partial, text, length) <= nodes);
-    ReleaseMarkupTree(partial);
   }
 
   free(text);

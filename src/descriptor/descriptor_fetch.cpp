@@ -16,8 +16,9 @@ constexpr DWORD kRequestTargetSize = 4096;  // URL path plus query or fragment
 }  // namespace
 
 void ApplyUpdateDescriptor(const char* text, ProcessState* state) {
-  // The tree lives until the process ends, like every tree the reader builds here.
-  ApplyDescriptorTree(ParseMarkup(text), state->language_tag, state);
+  // The values are copied out of the tree, which goes with the reader.
+  MarkupReader reader;
+  ApplyDescriptorTree(reader.Parse(text), state->language_tag, state);
 }
 
 int FetchUpdateDescriptor(ProcessState* state) {

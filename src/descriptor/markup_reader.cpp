@@ -22,7 +22,7 @@ namespace {
 // also end an attribute name, the attribute reader would otherwise stand
 // still on them for ever.
 const char* SkipInsideTag() {
-  MarkupReaderState& r = MarkupReader();
+  MarkupReaderState& r = ActiveMarkupReader();
   for (;;) {
     const char* p = SkipInsignificant();
     if (*p != '\v' && *p != '\f') return p;
@@ -42,7 +42,7 @@ KOVA_NOINLINE void ReadMarkupAttributes(MarkupNode* element) {
 
 // Passes over the end tag that is the current token, through its ">".
 KOVA_NOINLINE void PassEndTag() {
-  MarkupReaderState& r = MarkupReader();
+  MarkupReaderState& r = ActiveMarkupReader();
   do {
     NextMarkupToken();
   } while (r.token != TokenTagClose && r.token != TokenEnd);
@@ -67,7 +67,7 @@ MarkupNode* NewMarkupNode(MarkupNodeKind kind, const char* text) {
 }
 
 MarkupAttribute* ParseMarkupAttribute() {
-  MarkupReaderState& r = MarkupReader();
+  MarkupReaderState& r = ActiveMarkupReader();
   for (;;) {
     const char* p = SkipInsideTag();
     if (*p == '\0' || *p == '>' || (p[0] == '/' && p[1] == '>')) return nullptr;
@@ -116,7 +116,7 @@ MarkupAttribute* ParseMarkupAttribute() {
 }
 
 MarkupNode* BuildMarkupNodes() {
-  MarkupReaderState& r = MarkupReader();
+  MarkupReaderState& r = ActiveMarkupReader();
   if (r.token == TokenText) {
     // A text node ends the list it stands in: it gets no sibling.
     MarkupNode* text = NewMarkupNode(NodeText, r.tokenText);
@@ -141,13 +141,6 @@ MarkupNode* BuildMarkupNodes() {
   return element;
 }
 
-MarkupNode* ParseMarkup(const char* text) {
-  if (text == nullptr) return nullptr;
-  MarkupReader().cursor = text;
-  NextMarkupToken();
-  return BuildMarkupNodes();
-}
-
 MarkupNode* FindChildElement(MarkupNode* list, const char* name) {
   if (name == nullptr) return nullptr;
   for (MarkupNode* node = list; node != nullptr; node = node->nextSibling) {
@@ -162,32 +155,6 @@ const char* GetAttribute(const MarkupAttribute* attributes, const char* name) {
     if (TextEquals(a->name, name)) return a->value;
   }
   return nullptr;
-}
-
-void ReleaseMarkupTree(MarkupNode* tree) {
-  // Rotates each first child up in front of its parent, turning the tree
-  // into one sibling chain as it goes, so no stack grows with the depth.
-  MarkupNode* node = tree;
-  while (node != nullptr) {
-    if (MarkupNode* child = node->firstChild) {
-      node->firstChild = child->nextSibling;
-      child->nextSibling = node;
-      node = child;
-      continue;
-    }
-    MarkupNode* next = node->nextSibling;
-    MarkupAttribute* attribute = node->attributes;
-    while (attribute != nullptr) {
-      MarkupAttribute* following = attribute->next;
-      MarkupRelease(attribute->name);
-      MarkupRelease(attribute->value);
-      MarkupRelease(attribute);
-      attribute = following;
-    }
-    MarkupRelease(node->text);
-    MarkupRelease(node);
-    node = next;
-  }
 }
 
 }  // namespace kova

@@ -8,10 +8,12 @@
 // There are no namespaces, CDATA sections, character references, DTDs or
 // character sets, and an end tag closes whatever element is open.
 //
-// The reader keeps one process-wide state (see markup_tokens.h) and is not
-// reentrant: one parse at a time, on one thread.
+// A MarkupReader object holds the reader's state and owns every record it
+// builds: the trees live as long as the reader and go with it. One parse at a
+// time per reader, on one thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace kova {
@@ -35,11 +37,54 @@ struct MarkupNode {
   MarkupAttribute* attributes;  // reverse document order; none for text
 };
 
-// Parses text and returns the first top-level node (later top-level nodes are
-// its siblings), or none when the text starts with neither an element nor
-// text. The tree is never released by the bootstrapper: it lives until the
-// process ends. Ends early, keeping what was built, if memory runs out.
-MarkupNode* ParseMarkup(const char* text);
+enum MarkupToken : int32_t {
+  TokenAttributeName = 0,   // only while a start tag's attributes are read
+  TokenStartTag = 1,        // "<" and a name; text: the name
+  TokenEndTag = 2,          // "</" and a name; text: the name
+  TokenTagClose = 3,        // ">"
+  TokenEmptyTagClose = 4,   // "/>"
+  TokenText = 5,            // text up to the next "<"; text: decoded
+  TokenAttributeValue = 6,  // only while a start tag's attributes are read
+  TokenEnd = 7,             // end of input
+};
+
+// Where every record, copy and token buffer comes from: malloc and free,
+// unless a reader is made with another pair (a test's that fails on demand).
+struct MarkupAllocator {
+  void* (*allocate)(size_t bytes);
+  void (*release)(void* block);
+};
+MarkupAllocator StandardMarkupAllocator();
+
+// The reader's state. Parse sets only the cursor; the token kind and token
+// buffer carry over from one parse to the next.
+struct MarkupReaderState {
+  const char* cursor = nullptr;      // next unread character of the input
+  MarkupToken token = TokenEnd;      // kind of the last token read
+  char* tokenText = nullptr;         // text of the last token that has one
+  int32_t tokenCapacity = -1;        // longest text tokenText holds; -1 before the first
+  MarkupAllocator allocator{};
+  void* blocks = nullptr;            // every block allocated and not yet released
+};
+
+class MarkupReader {
+ public:
+  explicit MarkupReader(MarkupAllocator allocator = StandardMarkupAllocator());
+  // Releases every tree this reader built, and its token buffer.
+  ~MarkupReader();
+  MarkupReader(const MarkupReader&) = delete;
+  MarkupReader& operator=(const MarkupReader&) = delete;
+
+  // Parses text and returns the first top-level node (later top-level nodes
+  // are its siblings), or none when the text starts with neither an element
+  // nor text. Ends early, keeping what was built, if memory runs out.
+  MarkupNode* Parse(const char* text);
+
+  MarkupReaderState& State() { return state_; }
+
+ private:
+  MarkupReaderState state_;
+};
 
 // The first node from list onward along the sibling links that is an element
 // named name (case-sensitive), or none. Text nodes never match.
@@ -48,13 +93,5 @@ MarkupNode* FindChildElement(MarkupNode* list, const char* name);
 // The value of the first attribute in the list named name, or none. Lists are
 // in reverse document order, so the last of several equal names wins.
 const char* GetAttribute(const MarkupAttribute* attributes, const char* name);
-
-// For tools that parse many texts in one process (tests, fuzzing): releases a
-// whole tree, iteratively, whatever its depth. The bootstrapper never calls it.
-void ReleaseMarkupTree(MarkupNode* tree);
-
-// Returns the reader's process-wide state to its start values, releasing the
-// token buffer and restoring the standard allocator. For tests and fuzzing.
-void ResetMarkupReader();
 
 }  // namespace kova

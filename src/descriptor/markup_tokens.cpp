@@ -1,6 +1,8 @@
 // The markup reader's state, allocation and tokenizer.
 #include "descriptor/markup_tokens.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 
 #include "text/bounded_text.h"
@@ -9,7 +11,18 @@ namespace kova {
 
 namespace {
 
-MarkupReaderState g_reader = {nullptr, TokenEnd, nullptr, -1, {malloc, free}};
+// The reader whose Parse is running; set for the length of each parse.
+MarkupReaderState* g_active = nullptr;
+
+// In front of every block handed out: the links of the reader's block list.
+// Sized to the strictest alignment, so the block behind it stays aligned.
+union BlockLinks {
+  struct {
+    BlockLinks* previous;
+    BlockLinks* next;
+  } links;
+  std::max_align_t alignment;
+};
 
 bool IsAsciiLetter(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -43,27 +56,60 @@ const char* PassMarker(const char* found, size_t markerLength) {
 
 }  // namespace
 
-MarkupReaderState& MarkupReader() { return g_reader; }
+MarkupAllocator StandardMarkupAllocator() { return MarkupAllocator{malloc, free}; }
 
-void ResetMarkupReader() {
-  MarkupReaderState& r = MarkupReader();
-  MarkupRelease(r.tokenText);
-  r.cursor = nullptr;
-  r.token = TokenEnd;
-  r.tokenText = nullptr;
-  r.tokenCapacity = -1;
-  r.allocator.allocate = malloc;
-  r.allocator.release = free;
+MarkupReaderState& ActiveMarkupReader() { return *g_active; }
+
+MarkupReader::MarkupReader(MarkupAllocator allocator) { state_.allocator = allocator; }
+
+MarkupReader::~MarkupReader() {
+  auto* block = static_cast<BlockLinks*>(state_.blocks);
+  while (block != nullptr) {
+    BlockLinks* next = block->links.next;
+    state_.allocator.release(block);
+    block = next;
+  }
+}
+
+MarkupNode* MarkupReader::Parse(const char* text) {
+  if (text == nullptr) return nullptr;
+  MarkupReaderState* outer = g_active;
+  g_active = &state_;
+  state_.cursor = text;
+  NextMarkupToken();
+  MarkupNode* tree = BuildMarkupNodes();
+  g_active = outer;
+  return tree;
 }
 
 void* MarkupAllocate(size_t bytes) {
-  void* block = g_reader.allocator.allocate(bytes);
-  if (block == nullptr) AbandonMarkupInput();
-  return block;
+  MarkupReaderState& r = *g_active;
+  void* raw = bytes <= SIZE_MAX - sizeof(BlockLinks)
+                  ? r.allocator.allocate(sizeof(BlockLinks) + bytes)
+                  : nullptr;
+  if (raw == nullptr) {
+    AbandonMarkupInput();
+    return nullptr;
+  }
+  auto* block = static_cast<BlockLinks*>(raw);
+  block->links.previous = nullptr;
+  block->links.next = static_cast<BlockLinks*>(r.blocks);
+  if (block->links.next != nullptr) block->links.next->links.previous = block;
+  r.blocks = block;
+  return block + 1;
 }
 
-void MarkupRelease(void* block) {
-  if (block != nullptr) g_reader.allocator.release(block);
+void MarkupRelease(void* memory) {
+  if (memory == nullptr) return;
+  MarkupReaderState& r = *g_active;
+  BlockLinks* block = static_cast<BlockLinks*>(memory) - 1;
+  if (block->links.previous != nullptr) {
+    block->links.previous->links.next = block->links.next;
+  } else {
+    r.blocks = block->links.next;
+  }
+  if (block->links.next != nullptr) block->links.next->links.previous = block->links.previous;
+  r.allocator.release(block);
 }
 
 char* CopyMarkupText(const char* text) {
@@ -74,10 +120,10 @@ char* CopyMarkupText(const char* text) {
 }
 
 void AbandonMarkupInput() {
-  if (g_reader.cursor != nullptr) {
-    while (*g_reader.cursor != '\0') ++g_reader.cursor;
+  if (g_active->cursor != nullptr) {
+    while (*g_active->cursor != '\0') ++g_active->cursor;
   }
-  g_reader.token = TokenEnd;
+  g_active->token = TokenEnd;
 }
 
 const char* ScanMarkupName(const char* position) {
@@ -89,8 +135,8 @@ const char* ScanMarkupName(const char* position) {
 
 bool SetTokenText(const char* start, const char* end, MarkupToken kind) {
   size_t n = static_cast<size_t>(end - start);
-  if (g_reader.tokenCapacity < 0 ||
-      n > static_cast<size_t>(g_reader.tokenCapacity)) {
+  if (g_active->tokenCapacity < 0 ||
+      n > static_cast<size_t>(g_active->tokenCapacity)) {
     // The new buffer is taken before the old one goes, so a failed
     // allocation leaves the reader with a valid (if short) buffer.
     char* grown = n < INT32_MAX ? static_cast<char*>(MarkupAllocate(n + 1)) : nullptr;
@@ -98,18 +144,18 @@ bool SetTokenText(const char* start, const char* end, MarkupToken kind) {
       AbandonMarkupInput();
       return false;
     }
-    MarkupRelease(g_reader.tokenText);
-    g_reader.tokenText = grown;
-    g_reader.tokenCapacity = static_cast<int32_t>(n);
+    MarkupRelease(g_active->tokenText);
+    g_active->tokenText = grown;
+    g_active->tokenCapacity = static_cast<int32_t>(n);
   }
-  TextCopyN(g_reader.tokenText, static_cast<size_t>(g_reader.tokenCapacity) + 1,
+  TextCopyN(g_active->tokenText, static_cast<size_t>(g_active->tokenCapacity) + 1,
             start, n);
-  g_reader.token = kind;
+  g_active->token = kind;
   return true;
 }
 
 const char* SkipInsignificant() {
-  const char* p = g_reader.cursor;
+  const char* p = g_active->cursor;
   for (;;) {
     const char* passStart = p;
     while (IsSkippedSpace(*p)) ++p;
@@ -123,7 +169,7 @@ const char* SkipInsignificant() {
     if (*p == '<' && p[1] == '?') {
       p = PassMarker(FindMarker(p + 2, "?>"), 2);
     }
-    g_reader.cursor = p;
+    g_active->cursor = p;
     if (p == passStart) return p;
   }
 }
@@ -131,7 +177,7 @@ const char* SkipInsignificant() {
 void NextMarkupToken() {
   const char* p = SkipInsignificant();
   if (*p == '\0') {
-    g_reader.token = TokenEnd;
+    g_active->token = TokenEnd;
     return;
   }
   if (*p == '<') {
@@ -143,24 +189,24 @@ void NextMarkupToken() {
     }
     const char* nameEnd = ScanMarkupName(name);
     if (!SetTokenText(name, nameEnd, kind)) return;
-    g_reader.cursor = nameEnd;
+    g_active->cursor = nameEnd;
     return;
   }
   if (*p == '>') {
-    g_reader.token = TokenTagClose;
-    g_reader.cursor = p + 1;
+    g_active->token = TokenTagClose;
+    g_active->cursor = p + 1;
     return;
   }
   if (p[0] == '/' && p[1] == '>') {
-    g_reader.token = TokenEmptyTagClose;
-    g_reader.cursor = p + 2;
+    g_active->token = TokenEmptyTagClose;
+    g_active->cursor = p + 2;
     return;
   }
   const char* end = p;
   while (*end != '\0' && *end != '<') ++end;
   if (!SetTokenText(p, end, TokenText)) return;
-  DecodeMarkupEntities(g_reader.tokenText);
-  g_reader.cursor = end;
+  DecodeMarkupEntities(g_active->tokenText);
+  g_active->cursor = end;
 }
 
 void DecodeMarkupEntities(char* text) {

@@ -106,16 +106,14 @@ const Case kCases[] = {
 TEST(DescriptorInterpretation, Documents) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    ResetMarkupReader();
+    MarkupReader reader;
     ProcessState state;
-    MarkupNode* tree = ParseMarkup(c.document.c_str());
+    MarkupNode* tree = reader.Parse(c.document.c_str());
     ApplyDescriptorTree(tree, c.tag, &state);
     EXPECT_EQ(state.reporting, c.reporting);
     EXPECT_EQ(std::string(state.post_status_url), c.post_status);
     EXPECT_EQ(std::string(state.country_lookup_url), c.country_lookup);
-    ReleaseMarkupTree(tree);
   }
-  ResetMarkupReader();
 }
 
 // A document without a usable block leaves every value as it was; a usable
@@ -136,19 +134,17 @@ TEST(DescriptorInterpretation, OnlyAppliedBlocksChangeTheState) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ResetMarkupReader();
+    MarkupReader reader;
     ProcessState state;
     state.reporting = 1;
     std::strcpy(state.post_status_url, "before-post");
     std::strcpy(state.country_lookup_url, "before-lookup");
-    MarkupNode* tree = ParseMarkup(c.document.c_str());
+    MarkupNode* tree = reader.Parse(c.document.c_str());
     ApplyDescriptorTree(tree, "en", &state);
     EXPECT_EQ(state.reporting, c.reporting);
     EXPECT_STREQ(state.post_status_url, c.post_status);
     EXPECT_STREQ(state.country_lookup_url, c.country_lookup);
-    ReleaseMarkupTree(tree);
   }
-  ResetMarkupReader();
 }
 
 }  // namespace
