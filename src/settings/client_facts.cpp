@@ -116,9 +116,20 @@ bool IsUsableStoredVisitorId(uint32_t stored_size, uint32_t buffer_size) {
 
 uint32_t UnixSecondsFromFileTime(uint64_t file_time) {
   constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ull;
-  constexpr uint64_t kIntervalsPerSecond = 10000000ull;
+  constexpr uint32_t kIntervalsPerSecond = 10000000;
   if (file_time < kUnixEpochAsFileTime) return 0;
-  return static_cast<uint32_t>((file_time - kUnixEpochAsFileTime) / kIntervalsPerSecond);
+  // Long division a byte at a time: the remainder stays below 10^7 < 2^24, so
+  // remainder * 256 + the next byte fits in 32 bits, and the 32-bit build
+  // needs no 64-bit division routine. Only the quotient's low 32 bits are kept.
+  const uint64_t elapsed = file_time - kUnixEpochAsFileTime;
+  uint32_t quotient = 0;
+  uint32_t remainder = 0;
+  for (int shift = 56; shift >= 0; shift -= 8) {
+    const uint32_t part = (remainder << 8) | static_cast<uint32_t>((elapsed >> shift) & 0xFF);
+    quotient = (quotient << 8) | (part / kIntervalsPerSecond);
+    remainder = part % kIntervalsPerSecond;
+  }
+  return quotient;
 }
 
 }  // namespace kova
