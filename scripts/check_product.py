@@ -29,6 +29,16 @@ ENGINE_MESSAGE = ("Kova(TM) could not be installed because the Windows Installer
                   "not installed on this system.  Please download and install Windows Installer "
                   "2.0 or higher from the Microsoft web site.")
 ENGINE_MESSAGE_LANGUAGES = {7, 10, 12, 16, 29, 1028, 1033, 1041, 1042, 2052}
+# The version resource: the fixed file version 6.0.70.6 (as the manifest's)
+# and the texts the file's properties show.
+FILE_VERSION = ((6 << 16) | 0, (70 << 16) | 6)
+VERSION_TEXTS = {
+    "CompanyName": "KovaSoft",
+    "ProductName": "Kova Runtime Environment",
+    "ProductVersion": "1.6.0_07",
+    "FileVersion": "6.0.70.6",
+    "OriginalFilename": "krt-1.6.0_07-windows-i586.exe",
+}
 MANIFEST_FIELDS = {
     "assemblyIdentity": {"name": "krt-6-windows-i586", "version": "6.0.70.6",
                          "processorArchitecture": "X86", "type": "win32"},
@@ -80,6 +90,25 @@ def check_manifest(xml):
     return faults
 
 
+def check_version_info(pe):
+    fixed = getattr(pe, "VS_FIXEDFILEINFO", None)
+    if not fixed:
+        return ["no version information"]
+    faults = []
+    if (fixed[0].FileVersionMS, fixed[0].FileVersionLS) != FILE_VERSION:
+        faults.append("file version is not 6.0.70.6")
+    texts = {}
+    for info in getattr(pe, "FileInfo", [[]])[0]:
+        for table in getattr(info, "StringTable", []):
+            texts.update({k.decode("latin-1"): v.decode("latin-1") for k, v in table.entries.items()})
+    for name, value in VERSION_TEXTS.items():
+        if texts.get(name) != value:
+            faults.append(f"version text {name}={texts.get(name)!r}, not {value!r}")
+    if not texts.get("FileDescription"):
+        faults.append("no file description")
+    return faults
+
+
 def check(path):
     """Every fault found in the exe at path, as lines of text; [] when sound."""
     try:
@@ -123,6 +152,7 @@ def check(path):
         faults.append(f"{len(manifests)} process manifests, not one")
     for xml in manifests.values():
         faults += check_manifest(xml.decode("utf-8", errors="replace"))
+    faults += check_version_info(pe)
     return faults
 
 
@@ -134,7 +164,7 @@ def main(argv):
         print(f"{argv[1]}: {fault}")
     if not faults:
         print(f"{argv[1]}: PE32 i386 GUI, dynamic base, NX, imports {sorted(ALLOWED_IMPORTS)}, "
-              "package, engine message in 10 languages, icon, manifest: all as required")
+              "package, engine message in 10 languages, icon, manifest, version information: all as required")
     return 1 if faults else 0
 
 
