@@ -43,7 +43,12 @@ else()
     OUTPUT ${KOVA_PACKAGE}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
     COMMAND wixl -o ${KOVA_PACKAGE} ${KOVA_PACKAGING_DIR}/sample-runtime.wxs
+    # wixl writes a random package code and the build's time: made fixed, so
+    # that every build of a commit embeds the same bytes.
+    COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/scripts/normalize_msi.py ${KOVA_PACKAGE}
+            6B6F7661-0003-4000-8000-000000000607 ${PROJECT_SOURCE_DIR}
     DEPENDS ${KOVA_PACKAGING_DIR}/sample-runtime.wxs ${KOVA_PACKAGE_FILES}
+            ${PROJECT_SOURCE_DIR}/scripts/normalize_msi.py
     COMMENT "Building the sample runtime package with wixl"
     VERBATIM)
 endif()
@@ -89,7 +94,7 @@ function(kova_add_bootstrapper target output_name package)
   target_link_libraries(${target} PRIVATE kova_win32)
   target_link_options(${target} PRIVATE -nostartfiles -Wl,-e,${KOVA_ENTRY_SYMBOL}
     -static-libgcc -static-libstdc++ -s
-    -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat
+    -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat -Wl,--no-insert-timestamp
     -Wl,-Map,${CMAKE_CURRENT_BINARY_DIR}/${output_name}.map)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output_name}
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)

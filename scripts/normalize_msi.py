@@ -1,0 +1,72 @@
+#!/usr/bin/python3
+"""Makes a package that wixl built reproducible: wixl writes a random revision
+number (package code) and the build's time into the summary information.
+This rewrites, in place and at the same sizes, the revision number to the
+package code the source names and both times to SOURCE_DATE_EPOCH (else the
+last commit's time, else 1970).
+
+  scripts/normalize_msi.py PACKAGE.msi PACKAGE-CODE-GUID [SOURCE-FOLDER]
+"""
+import os
+import struct
+import subprocess
+import sys
+
+import olefile
+
+STREAM = "\x05SummaryInformation"
+PID_REVNUMBER, PID_CREATE_DTM, PID_LASTSAVE_DTM = 9, 12, 13
+VT_LPSTR, VT_FILETIME = 30, 64
+EPOCH_AS_FILETIME = 116444736000000000  # 1970-01-01 in 100-ns steps since 1601
+
+
+def source_date_epoch(folder):
+    if os.environ.get("SOURCE_DATE_EPOCH"):
+        return int(os.environ["SOURCE_DATE_EPOCH"])
+    try:
+        out = subprocess.run(["git", "-C", folder, "log", "-1", "--format=%ct"],
+                             capture_output=True, text=True, check=True).stdout.strip()
+        return int(out)
+    except (OSError, subprocess.CalledProcessError, ValueError):
+        return 0
+
+
+def normalize(data, package_code, seconds):
+    """The summary information with the three properties replaced."""
+    data = bytearray(data)
+    section = struct.unpack_from("<I", data, 44)[0]  # the first section's offset
+    count = struct.unpack_from("<I", data, section + 4)[0]
+    when = struct.pack("<Q", EPOCH_AS_FILETIME + seconds * 10000000)
+    done = set()
+    for i in range(count):
+        pid, offset = struct.unpack_from("<II", data, section + 8 + 8 * i)
+        at = section + offset
+        kind = struct.unpack_from("<I", data, at)[0]
+        if pid == PID_REVNUMBER and kind == VT_LPSTR:
+            size = struct.unpack_from("<I", data, at + 4)[0]
+            text = package_code.encode("ascii") + b"\0"
+            if len(text) != size:
+                raise SystemExit(f"revision number of {size} bytes, not {len(text)}")
+            data[at + 8:at + 8 + size] = text
+            done.add(pid)
+        elif pid in (PID_CREATE_DTM, PID_LASTSAVE_DTM) and kind == VT_FILETIME:
+            data[at + 4:at + 12] = when
+            done.add(pid)
+    if done != {PID_REVNUMBER, PID_CREATE_DTM, PID_LASTSAVE_DTM}:
+        raise SystemExit(f"summary information without {sorted({9, 12, 13} - done)}")
+    return bytes(data)
+
+
+def main(argv):
+    if len(argv) not in (3, 4):
+        sys.exit(__doc__)
+    path, package_code = argv[1], "{" + argv[2].strip("{}").upper() + "}"
+    folder = argv[3] if len(argv) == 4 else os.path.dirname(os.path.abspath(__file__))
+    ole = olefile.OleFileIO(path, write_mode=True)
+    ole.write_stream(STREAM, normalize(ole.openstream(STREAM).read(), package_code,
+                                       source_date_epoch(folder)))
+    ole.close()
+
+
+if __name__ == "__main__":
+    main(sys.argv)
