@@ -42,13 +42,12 @@ else()
   add_custom_command(
     OUTPUT ${KOVA_PACKAGE}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
-    COMMAND wixl -o ${KOVA_PACKAGE} ${KOVA_PACKAGING_DIR}/sample-runtime.wxs
-    # wixl writes a random package code and the build's time: made fixed, so
-    # that every build of a commit embeds the same bytes.
-    COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/scripts/normalize_msi.py ${KOVA_PACKAGE}
-            6B6F7661-0003-4000-8000-000000000607 ${PROJECT_SOURCE_DIR}
+    # wixl with the package code, the times and the file dates made fixed,
+    # so that every build of a commit embeds the same bytes.
+    COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/scripts/build_sample_package.py ${KOVA_PACKAGE}
+            ${KOVA_PACKAGING_DIR} 6B6F7661-0003-4000-8000-000000000607
     DEPENDS ${KOVA_PACKAGING_DIR}/sample-runtime.wxs ${KOVA_PACKAGE_FILES}
-            ${PROJECT_SOURCE_DIR}/scripts/normalize_msi.py
+            ${PROJECT_SOURCE_DIR}/scripts/build_sample_package.py
     COMMENT "Building the sample runtime package with wixl"
     VERBATIM)
 endif()

@@ -1,16 +1,20 @@
 #!/usr/bin/python3
-"""Makes a package that wixl built reproducible: wixl writes a random revision
-number (package code) and the build's time into the summary information.
-This rewrites, in place and at the same sizes, the revision number to the
-package code the source names and both times to SOURCE_DATE_EPOCH (else the
-last commit's time, else 1970).
+"""Builds the sample package reproducibly: wixl writes a random revision
+number (package code) and the build's time into the summary information, and
+the source files' modification times into the cabinet. The sources are copied
+with their times set to SOURCE_DATE_EPOCH (else the last commit's time, else
+1970), wixl builds from the copy, and the summary information is rewritten in
+place, at the same sizes: the package code the source names, both times the
+same epoch.
 
-  scripts/normalize_msi.py PACKAGE.msi PACKAGE-CODE-GUID [SOURCE-FOLDER]
+  scripts/build_sample_package.py OUT.msi PACKAGING-FOLDER PACKAGE-CODE-GUID
 """
 import os
+import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 
 import olefile
 
@@ -58,13 +62,20 @@ def normalize(data, package_code, seconds):
 
 
 def main(argv):
-    if len(argv) not in (3, 4):
+    if len(argv) != 4:
         sys.exit(__doc__)
-    path, package_code = argv[1], "{" + argv[2].strip("{}").upper() + "}"
-    folder = argv[3] if len(argv) == 4 else os.path.dirname(os.path.abspath(__file__))
-    ole = olefile.OleFileIO(path, write_mode=True)
-    ole.write_stream(STREAM, normalize(ole.openstream(STREAM).read(), package_code,
-                                       source_date_epoch(folder)))
+    out, packaging, package_code = argv[1], argv[2], "{" + argv[3].strip("{}").upper() + "}"
+    seconds = source_date_epoch(packaging)
+    with tempfile.TemporaryDirectory() as work:
+        source = os.path.join(work, "packaging")
+        shutil.copytree(packaging, source)
+        for folder, _, files in os.walk(source):
+            for name in files:
+                os.utime(os.path.join(folder, name), (seconds, seconds))
+        subprocess.run(["wixl", "-o", os.path.abspath(out), "sample-runtime.wxs"], cwd=source,
+                       check=True)
+    ole = olefile.OleFileIO(out, write_mode=True)
+    ole.write_stream(STREAM, normalize(ole.openstream(STREAM).read(), package_code, seconds))
     ole.close()
 
 
