@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the portable core natively under
 # AddressSanitizer and UndefinedBehaviorSanitizer, a short run of every fuzz
-# target, the i686 product's static check, then the core and Win32 tests
+# target, the i686 product's static check, its signing and a second build
+# that must be byte-identical, then the core and Win32 tests
 # under Wine and the end-to-end scenarios, on i686 where this machine can
 # execute 32-bit code, else on x86-64.
 # KOVA_FUZZ_SECONDS sets the fuzzing time per target (default 10).
@@ -31,6 +32,7 @@ else
 fi
 /usr/bin/python3 scripts/check_product.py build/win32/bin/krt-1.6.0_07-windows-i586.exe
 /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/static
+scripts/check_reproducible.sh
 
 preset=$(kova_preset "$KOVA_ARCH")
 echo "== $preset: core and Win32 tests under Wine ($arch_line)"

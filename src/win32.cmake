@@ -101,6 +101,24 @@ function(kova_add_bootstrapper target output_name package)
 endfunction()
 
 kova_add_bootstrapper(krt_bootstrapper krt-1.6.0_07-windows-i586 ${KOVA_PACKAGE})
+
+# Authenticode signing of the product, when a certificate is given (cache
+# variables, or the environment variables of the same names at configure time).
+foreach(var KOVA_SIGN_PKCS12 KOVA_SIGN_PASSWORD_FILE KOVA_SIGN_TIMESTAMP_URL)
+  if(NOT DEFINED ${var} AND DEFINED ENV{${var}})
+    set(${var} "$ENV{${var}}")
+  endif()
+  set(${var} "${${var}}" CACHE STRING "Signing: ${var}")
+endforeach()
+if(KOVA_SIGN_PKCS12 AND KOVA_SIGN_PASSWORD_FILE)
+  message(STATUS "The product is signed with ${KOVA_SIGN_PKCS12}")
+  add_custom_command(TARGET krt_bootstrapper POST_BUILD
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/sign.sh $<TARGET_FILE:krt_bootstrapper>
+            ${KOVA_SIGN_PKCS12} ${KOVA_SIGN_PASSWORD_FILE} ${KOVA_SIGN_TIMESTAMP_URL}
+    VERBATIM)
+else()
+  message(STATUS "The product is built unsigned: no KOVA_SIGN_PKCS12 and KOVA_SIGN_PASSWORD_FILE")
+endif()
 # For tests: the same exe without the package resource.
 kova_add_bootstrapper(krt_nopackage krt-nopackage "")
 # For size measurements: the exe with an empty package, with and without the icon.
