@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Sets everything up, builds, and photographs the two message boxes a user can
+# meet (engine too old; extraction failure) under Xvfb into docs/*.png.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+. scripts/arch.sh
+kova_pick_arch
+scripts/build.sh "$(kova_preset "$KOVA_ARCH")" >/dev/null
+exec /usr/bin/python3 scripts/screenshots.py
