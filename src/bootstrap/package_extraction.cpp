@@ -155,7 +155,7 @@ DWORD CheckFolderChain(const char* path) {
 // Reads the file back through handle and compares it with bytes[size]; 0 when
 // they are equal to the last byte and the file ends there.
 DWORD CompareWithResource(HANDLE file, const BYTE* bytes, DWORD size) {
-  BYTE chunk[kExtractChunkSize];
+  BYTE chunk[kVerifyChunkSize];
   DWORD total = 0;
   for (;;) {
     DWORD read = 0;

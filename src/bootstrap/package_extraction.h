@@ -59,7 +59,10 @@ FatalError FailWithLastError(const char* label);
 // Shows "<label> failed with error <n>: <system text>" (caption "Error").
 void ShowFatalError(const FatalError& error);
 
-constexpr DWORD kExtractChunkSize = 8192;  // bytes per WriteFile and per verifying read
+constexpr DWORD kExtractChunkSize = 8192;  // bytes per WriteFile
+// Bytes per verifying read: larger reads make the check cheaper; the buffer
+// is on the stack, so the memory cost stays flat in the package's size.
+constexpr DWORD kVerifyChunkSize = 65536;
 // Folders checked above the package file: its own and the three above it.
 constexpr int kCheckedFolderLevels = 4;
 

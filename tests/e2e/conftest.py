@@ -117,8 +117,11 @@ class Wine:
         status, out, err = self.wine([*launcher, windows_path(result), windows_path(cmdline_file)],
                                      extra_env=extra_env, timeout=timeout)
         self.last_stderr = err
-        text = result.read_text().strip() if result.exists() else ""
+        lines = result.read_text().splitlines() if result.exists() else []
+        text = lines[0].strip() if lines else ""
         assert text and not text.startswith("error"), f"launcher: {status} {text!r} {err[-2000:]}"
+        # The benchmark's figures: "start-ms=... peak-private=..."
+        self.last_figures = dict(item.split("=") for item in lines[1].split()) if len(lines) > 1 else {}
         return to_signed(int(text))
 
     def reg_add(self, key, name, data, kind="REG_SZ"):

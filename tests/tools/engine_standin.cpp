@@ -7,7 +7,8 @@
 //                          key's InstallStatus; "-" or no line: none
 //   standin-record.txt     appended per run: "cmdline=<its command line>", then
 //                          "Country=..." and "PostStatusUrl=..." as the Policy
-//                          key held them ("<missing>" when absent)
+//                          key held them ("<missing>" when absent), then
+//                          "start-ms=<the wall clock in Unix milliseconds at its start>"
 //   standin-runs.txt       the number of runs so far
 #include <windows.h>
 
@@ -77,6 +78,11 @@ void RecordPolicyValue(FILE* out, HKEY policy, const char* name) {
 }  // namespace
 
 int main() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const unsigned long long start_ms =
+      ((static_cast<unsigned long long>(now.dwHighDateTime) << 32 | now.dwLowDateTime) -
+       116444736000000000ull) / 10000;
   GetModuleFileNameA(nullptr, g_dir, sizeof g_dir);
   if (char* slash = std::strrchr(g_dir, '\\')) *slash = '\0';
   int run = NextRun();
@@ -93,6 +99,7 @@ int main() {
     RecordPolicyValue(f, policy, "Country");
     RecordPolicyValue(f, policy, "PostStatusUrl");
     if (policy != nullptr) RegCloseKey(policy);
+    std::fprintf(f, "start-ms=%llu\n", start_ms);
     std::fclose(f);
   }
 

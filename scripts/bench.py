@@ -1,0 +1,204 @@
+#!/usr/bin/python3
+"""The bootstrapper's figures, each beside its goal, in one table: a
+benchmark, not a test (it prints and never fails on a figure).
+
+  stub        bytes of the i686 exe with an empty package and no icon, per
+              section (raw, as in the file) and in all
+  extract     writing and verifying packages of 1, 16 and 64 MB (measured
+              inside Windows), against cp of the same bytes on the same disk
+  offline     from process start to the engine's start (the engine stand-in
+              records its own start), against a trivial exe that starts the
+              stand-in at once, in the same prefix
+  memory      the bootstrapper's peak private bytes with 1, 16 and 64 MB packages
+  network     whole installs with the vendor services answering, answering
+              200 ms late, a closed proxy port, and a proxy name that does not
+              resolve
+
+Every figure is min / median / max of --runs runs, on the architecture the
+Windows tests run on here (KOVA_TEST_ARCH forces one). The packages are
+random bytes (the engine stand-in never reads them); each size gets its own
+build of the product under build/bench/.
+
+  scripts/bench.py [--runs N] [--sizes 1,16,64]
+"""
+import argparse
+import os
+import random
+import shutil
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(ROOT / "tests" / "tools"))
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+import wine_arch  # noqa: E402
+
+STUB_GOAL = 24576
+MB = 1024 * 1024
+
+
+def spread(values):
+    return min(values), statistics.median(values), max(values)
+
+
+def row(name, values, unit, goal=""):
+    low, mid, high = spread(values)
+    print(f"{name:<30} {low:>10.1f} {mid:>10.1f} {high:>10.1f}  {unit:<8} {goal}")
+
+
+def closed_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def build(*args):
+    subprocess.run(args, cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+
+
+def stub_sections():
+    import pefile
+    exe = ROOT / "build" / "win32" / "bin" / "krt-emptypackage-noicon.exe"
+    build("scripts/build.sh", "win32", "krt_emptypackage_noicon")
+    pe = pefile.PE(str(exe))
+    print(f"{'stub (i686, empty package)':<30} {'bytes':>10}")
+    print(f"{'  headers':<30} {pe.OPTIONAL_HEADER.SizeOfHeaders:>10}")
+    for section in pe.sections:
+        name = section.Name.rstrip(b"\0").decode()
+        print(f"{'  ' + name:<30} {section.SizeOfRawData:>10}")
+    size = exe.stat().st_size
+    print(f"{'  total':<30} {size:>10}  goal at most {STUB_GOAL}: "
+          f"{'met' if size <= STUB_GOAL else f'{size - STUB_GOAL} bytes over'}")
+
+
+def sized_product(megabytes):
+    """The product built with a package of random bytes of that size."""
+    folder = ROOT / "build" / "bench"
+    folder.mkdir(parents=True, exist_ok=True)
+    package = folder / f"package-{megabytes}mb.msi"
+    if not package.exists() or package.stat().st_size != megabytes * MB:
+        package.write_bytes(random.Random(megabytes).randbytes(megabytes * MB))
+    tree = folder / f"{wine_arch.ARCH}-{megabytes}mb"
+    build("cmake", "--preset", wine_arch.PRESET, "-B", str(tree), f"-DKOVA_PACKAGE_MSI={package}")
+    build("cmake", "--build", str(tree), "--target", "krt_bootstrapper")
+    return package, tree / "bin" / "krt-1.6.0_07-windows-i586.exe"
+
+
+def extraction(wine, runs, sizes, products):
+    bench = wine_arch.BUILD / "bin" / "extraction_bench.exe"
+    for megabytes in sizes:
+        package, exe = products[megabytes]
+        status, out, _ = wine.wine([str(bench), str(runs), "101", conftest.windows_path(exe)])
+        full = next(line.split()[1:4] for line in out.splitlines() if line.startswith("full"))
+        ms = [float(v) for v in full]
+        copies = []
+        target = wine.c_drive / "bench-copy.msi"
+        for _ in range(runs):
+            start = time.perf_counter()
+            subprocess.run(["cp", str(package), str(target)], check=True)
+            copies.append((time.perf_counter() - start) * 1000)
+            target.unlink()
+        ours = megabytes / (ms[1] / 1000)
+        theirs = megabytes / (statistics.median(copies) / 1000)
+        row(f"extract {megabytes} MB (write+verify)", ms, "ms")
+        row(f"  cp {megabytes} MB", copies, "ms",
+            f"throughput {ours:.0f} vs {theirs:.0f} MB/s = {ours / theirs:.2f}x cp "
+            "(goal at least 0.8x)")
+
+
+def engine_start_delay(wine, standin, exe, args=""):
+    wine.run_exe(exe, args, extra_env=CLOSED)
+    started = int(standin.runs()[-1]["start-ms"])
+    return started - int(wine.last_figures["start-ms"]), int(wine.last_figures["peak-private"])
+
+
+def offline(wine, standin, runs, products):
+    product = wine_arch.BUILD / "bin" / "krt-1.6.0_07-windows-i586.exe"
+    starter = wine_arch.BUILD / "bin" / "engine_starter.exe"
+    ours = [engine_start_delay(wine, standin, product)[0] for _ in range(runs)]
+    trivial = [engine_start_delay(wine, standin, starter, standin.path)[0] for _ in range(runs)]
+    row("offline: start to engine", ours, "ms")
+    extra = statistics.median(ours) - statistics.median(trivial)
+    row("  trivial starter", trivial, "ms",
+        f"{extra:+.0f} ms by the medians (goal at most +150)")
+    peaks = {}
+    for megabytes, (_, exe) in products.items():
+        peaks[megabytes] = [engine_start_delay(wine, standin, exe)[1] / MB for _ in range(runs)]
+        row(f"memory: peak private, {megabytes} MB", peaks[megabytes], "MB")
+    if len(peaks) > 1:
+        low, high = min(peaks), max(peaks)
+        growth = statistics.median(peaks[high]) - statistics.median(peaks[low])
+        print(f"{'  growth':<30} {growth:>10.2f} MB from {low} to {high} MB (goal under 2 MB)")
+
+
+def network(wine, runs):
+    from simulator import Simulator
+    product = wine_arch.BUILD / "bin" / "krt-1.6.0_07-windows-i586.exe"
+    descriptor = ('<kova-update><information version="1.0" xml:lang="en">'
+                  "<post-status>http://ps.kova.com/p</post-status>"
+                  "<cntry-lookup>http://geo.kova.com/cc</cntry-lookup>"
+                  "</information></kova-update>")
+    answering = ({"method": "GET", "body": descriptor},
+                 {"method": "HEAD", "headers": {"COUNTRY": "DE"}})
+    with Simulator(lifetime=1800) as sim:
+        states = [("simulator", answering, sim.proxy_env),
+                  ("slow (200 ms per answer)", tuple(dict(r, delay=0.2) for r in answering),
+                   sim.proxy_env),
+                  ("closed proxy port", (), CLOSED),
+                  ("unresolvable proxy", (), {"http_proxy": "http://proxy.invalid:8080"})]
+        for name, replies, env in states:
+            times = []
+            for _ in range(runs):
+                sim.script(*replies)
+                start = time.perf_counter()
+                code = wine.run_exe(product, extra_env=env)
+                times.append((time.perf_counter() - start) * 1000)
+                if code != 0:
+                    raise SystemExit(f"{name}: exit code {code}")
+            row(f"network: {name}", times, "ms", "whole install, as seen from Linux")
+
+
+def main():
+    global conftest, CLOSED
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--runs", type=int, default=7)
+    parser.add_argument("--sizes", default="1,16,64")
+    args = parser.parse_args()
+    sizes = [int(s) for s in args.sizes.split(",")]
+    os.environ.pop("http_proxy", None)
+    import conftest  # the end-to-end harness: Wine, EngineStandIn, copy_prefix
+    CLOSED = {"http_proxy": f"http://127.0.0.1:{closed_port()}"}
+
+    print(wine_arch.arch_line())
+    stub_sections()
+    build("scripts/build.sh", wine_arch.PRESET)
+    products = {megabytes: sized_product(megabytes) for megabytes in sizes}
+    template = wine_arch.WINE_DIR / "e2e-template"
+    if not (template / "system.reg").exists():
+        wine_arch.make_prefix(template)
+    subprocess.run([wine_arch.WINESERVER, "-k"], env=wine_arch.wine_env(template))
+    subprocess.run([wine_arch.WINESERVER, "-w"], env=wine_arch.wine_env(template))
+
+    work = Path(tempfile.mkdtemp(prefix="kova-bench-"))
+    conftest.copy_prefix(template, work / "prefix")
+    wine = conftest.Wine(work / "prefix", work)
+    try:
+        standin = conftest.EngineStandIn(wine)
+        wine.run_exe(wine_arch.BUILD / "bin" / "krt-1.6.0_07-windows-i586.exe", extra_env=CLOSED)
+        print(f"\n{'figure':<30} {'min':>10} {'median':>10} {'max':>10}  {'unit':<8} "
+              f"goal ({args.runs} runs each)")
+        extraction(wine, args.runs, sizes, products)
+        offline(wine, standin, args.runs, products)
+        network(wine, args.runs)
+    finally:
+        wine.close()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
