@@ -47,3 +47,11 @@ kova_pick_arch() {
 kova_preset() {
   case "$1" in i686) echo win32 ;; x86_64) echo win64 ;; esac
 }
+
+# For the scripts that run the product: sets everything up, picks the
+# architecture and builds its preset (quietly).
+kova_prepare_windows() {
+  scripts/setup.sh
+  kova_pick_arch
+  scripts/build.sh "$(kova_preset "$KOVA_ARCH")" >/dev/null
+}

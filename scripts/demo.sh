@@ -5,9 +5,7 @@
 # same sources (KOVA_TEST_ARCH forces either).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
 . scripts/arch.sh
-kova_pick_arch
-scripts/build.sh "$(kova_preset "$KOVA_ARCH")" >/dev/null
+kova_prepare_windows
 (export KOVA_WINEPREFIX=$PWD/build/wine/$KOVA_ARCH/e2e-template; . scripts/wine-env.sh && kova_wine_prefix)
 /usr/bin/python3 scripts/demo.py

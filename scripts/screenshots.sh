@@ -3,8 +3,6 @@
 # meet (engine too old; extraction failure) under Xvfb into docs/*.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
 . scripts/arch.sh
-kova_pick_arch
-scripts/build.sh "$(kova_preset "$KOVA_ARCH")" >/dev/null
+kova_prepare_windows
 exec /usr/bin/python3 scripts/screenshots.py
