@@ -17,10 +17,12 @@ struct TransformRow {
   uint16_t transform_language;
 };
 
-// One locale's tag for the descriptor's xml:lang choice.
+// One locale's tag for the descriptor's xml:lang choice. The tag is stored in
+// the row (no pointer), so the 178 rows need no relocations in the exe.
+constexpr size_t kLocaleTagTextSize = 9;  // the longest tag, "no_NO_NY", and its terminator
 struct LocaleTagRow {
-  uint32_t lcid;  // a primary language number, or a whole LCID
-  const char* tag;
+  uint16_t lcid;  // a primary language number, or a whole LCID
+  char tag[kLocaleTagTextSize];
 };
 
 constexpr size_t kTransformTableRows = 10;
