@@ -19,7 +19,8 @@ const TransformRow kTransformTable[kTransformTableRows] = {
     {12, 1036},   {16, 1040}, {17, 1041}, {18, 1042}, {29, 1053},
 };
 
-// Searched from the first row. The first 52 rows are keyed by primary
+// Searched from the first row. "no_NO_NY" fills its field, without a
+// terminator, so it is written out letter by letter. The first 52 rows are keyed by primary
 // language number (except 2052, a whole LCID), so the whole-LCID rows after
 // them decide only for languages without such a row (ts, yi, ms_MY, sw_KE,
 // ms_BN). The order is kept as it stands.
@@ -45,7 +46,7 @@ const LocaleTagRow kLocaleTagTable[kLocaleTagTableRows] = {
     {1084, "gd_GB"}, {1085, "yi"}, {1086, "ms_MY"}, {1089, "sw_KE"},
 
     {2049, "ar_IQ"}, {2052, "zh_CN"}, {2055, "de_CH"}, {2057, "en_GB"}, {2058, "es_MX"},
-    {2060, "fr_BE"}, {2064, "it_CH"}, {2066, "ko_KR"}, {2067, "nl_BE"}, {2068, "no_NO_NY"},
+    {2060, "fr_BE"}, {2064, "it_CH"}, {2066, "ko_KR"}, {2067, "nl_BE"}, {2068, {'n', 'o', '_', 'N', 'O', '_', 'N', 'Y'}},
     {2070, "pt_PT"}, {2072, "ro_MD"}, {2073, "ru_MD"}, {2074, "sh_YU"}, {2077, "sv_FI"},
     {2108, "ga_IE"}, {2110, "ms_BN"},
 
@@ -95,7 +96,8 @@ bool LanguageTagForLocale(uint32_t lcid, char* tag, size_t cap) {
       }
     }
   }
-  return TextCopy(tag, cap, found != nullptr ? found : kFallbackTag);
+  if (found == nullptr) return TextCopy(tag, cap, kFallbackTag);
+  return TextCopyN(tag, cap, found, TextLengthN(found, kLocaleTagFieldSize));
 }
 
 }  // namespace kova

@@ -18,11 +18,12 @@ struct TransformRow {
 };
 
 // One locale's tag for the descriptor's xml:lang choice. The tag is stored in
-// the row (no pointer), so the 178 rows need no relocations in the exe.
-constexpr size_t kLocaleTagTextSize = 9;  // the longest tag, "no_NO_NY", and its terminator
+// the row (no pointer), so the 178 rows need no relocations in the exe, and
+// 10 bytes a row: a tag as long as the field ("no_NO_NY") has no terminator.
+constexpr size_t kLocaleTagFieldSize = 8;
 struct LocaleTagRow {
   uint16_t lcid;  // a primary language number, or a whole LCID
-  char tag[kLocaleTagTextSize];
+  char tag[kLocaleTagFieldSize];
 };
 
 constexpr size_t kTransformTableRows = 10;
