@@ -93,7 +93,7 @@ def extraction(wine, runs, sizes, products):
     bench = wine_arch.BUILD / "bin" / "extraction_bench.exe"
     for megabytes in sizes:
         package, exe = products[megabytes]
-        status, out, _ = wine.wine([str(bench), str(runs), "101", conftest.windows_path(exe)])
+        status, out, _ = wine.wine([str(bench), str(runs), conftest.windows_path(exe)])
         full = next(line.split()[1:4] for line in out.splitlines() if line.startswith("full"))
         ms = [float(v) for v in full]
         copies = []

@@ -122,30 +122,17 @@ DWORD CheckFolder(char* folder, size_t length) {
   return 0;
 }
 
-// The length of path's root, which is no folder of the chain: 2 for "C:",
-// the length of "\\server\share" for a share, else 0.
-size_t RootLength(const char* path) {
-  if (path[0] != '\0' && path[1] == ':') return 2;
-  if (path[0] != '\\' || path[1] != '\\') return 0;
-  size_t i = 2;
-  for (int separators = 0; path[i] != '\0'; ++i) {
-    if (path[i] == '\\' && ++separators == 2) break;
-  }
-  return i;
-}
-
 // Checks the folder that holds the file at path and the levels above it, up
-// to kCheckedFolderLevels, stopping at the drive or share root.
+// to kCheckedFolderLevels (the data folder and the chain's own), stopping
+// before a drive ("C:").
 DWORD CheckFolderChain(const char* path) {
   char folder[MAX_PATH];
   if (!TextCopy(folder, sizeof folder, path)) return ERROR_FILENAME_EXCED_RANGE;
-  const size_t root = RootLength(folder);
   size_t end = TextLength(folder);
   for (int level = 0; level < kCheckedFolderLevels; ++level) {
     while (end > 0 && folder[end - 1] != '\\') --end;
-    if (end == 0) break;
-    --end;  // the folder ends before its backslash
-    if (end <= root) break;
+    if (end <= 3) break;  // nothing, or only "C:\" is left
+    --end;                // the folder ends before its backslash
     const DWORD error = CheckFolder(folder, end);
     if (error != 0) return error;
   }

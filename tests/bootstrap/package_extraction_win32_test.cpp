@@ -253,19 +253,23 @@ TEST_F(UserDataFolderTest, PackagePathTooLongIsLeftEmpty) {
 
 // ---- Extraction ------------------------------------------------------------------
 
+// The fault the file calls below make, through the seam.
+enum Fault { kNone, kWriteFails, kZeroProgress, kCorruptWrite, kCloseFails, kReopenFails };
+Fault g_fault = kNone;
 std::vector<DWORD> g_chunks;
-DWORD g_fail_write_with = 0;   // 0: write for real
-bool g_corrupt_write = false;  // write one byte of the second chunk altered
-DWORD g_fail_reopen_with = 0;  // 0: open for reading for real
 
-BOOL WINAPI RecordingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
-                               LPOVERLAPPED overlapped) {
+BOOL WINAPI FaultyWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                            LPOVERLAPPED overlapped) {
   g_chunks.push_back(size);
-  if (g_fail_write_with != 0) {
-    SetLastError(g_fail_write_with);
+  if (g_fault == kWriteFails) {
+    SetLastError(ERROR_DISK_FULL);
     return FALSE;
   }
-  if (g_corrupt_write && g_chunks.size() == 2) {
+  if (g_fault == kZeroProgress) {  // success that writes nothing
+    *written = 0;
+    return TRUE;
+  }
+  if (g_fault == kCorruptWrite && g_chunks.size() == 2) {
     std::string altered(static_cast<const char*>(data), size);
     altered[size / 2] ^= 0x20;
     return RealOs().WriteFile(file, altered.data(), size, written, overlapped);
@@ -273,24 +277,18 @@ BOOL WINAPI RecordingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD wr
   return RealOs().WriteFile(file, data, size, written, overlapped);
 }
 
-BOOL WINAPI ZeroProgressWriteFile(HANDLE, LPCVOID, DWORD size, LPDWORD written, LPOVERLAPPED) {
-  g_chunks.push_back(size);
-  *written = 0;
-  return TRUE;
-}
-
-HANDLE WINAPI FailingReopenCreateFileA(LPCSTR path, DWORD access, DWORD share,
-                                       LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
-                                       HANDLE template_file) {
-  if (access == GENERIC_READ && g_fail_reopen_with != 0) {
-    SetLastError(g_fail_reopen_with);
+HANDLE WINAPI FaultyCreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                                DWORD disposition, DWORD flags, HANDLE template_file) {
+  if (access == GENERIC_READ && g_fault == kReopenFails) {
+    SetLastError(ERROR_SHARING_VIOLATION);
     return INVALID_HANDLE_VALUE;
   }
   return RealOs().CreateFileA(path, access, share, sa, disposition, flags, template_file);
 }
 
-BOOL WINAPI FailingCloseHandle(HANDLE handle) {
-  RealOs().CloseHandle(handle);
+BOOL WINAPI FaultyCloseHandle(HANDLE handle) {
+  const BOOL closed = RealOs().CloseHandle(handle);
+  if (g_fault != kCloseFails) return closed;
   SetLastError(ERROR_INVALID_HANDLE);
   return FALSE;
 }
@@ -299,9 +297,7 @@ class ExtractionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     g_chunks.clear();
-    g_fail_write_with = 0;
-    g_corrupt_write = false;
-    g_fail_reopen_with = 0;
+    g_fault = kNone;
   }
   int Extract(int id, const std::string& path, DWORD folder_error = 0) {
     fatal_ = FatalError{};
@@ -323,7 +319,7 @@ TEST_F(ExtractionTest, WritesExactlyTheResourceInChunksOfAtMost8192AndHoldsIt) {
       {kOddResource, 3, 3616},
       {kEmptyResource, 0, 0},
   };
-  ScopedOsOverride<decltype(OsSeam::WriteFile)> write(&OsSeam::WriteFile, RecordingWriteFile);
+  ScopedOsOverride<decltype(OsSeam::WriteFile)> write(&OsSeam::WriteFile, FaultyWriteFile);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.id);
     g_chunks.clear();
@@ -409,15 +405,14 @@ void ExpectFatal(const FatalError& fatal, DWORD code, const char* label) {
 }
 
 TEST_F(ExtractionTest, FileErrorsComeBackAsTheFatalError) {
-  ScopedOsOverride<decltype(OsSeam::WriteFile)> write(&OsSeam::WriteFile, RecordingWriteFile);
-  ScopedOsOverride<decltype(OsSeam::CreateFileA)> create(&OsSeam::CreateFileA,
-                                                         FailingReopenCreateFileA);
+  ScopedOsOverride<decltype(OsSeam::WriteFile)> write(&OsSeam::WriteFile, FaultyWriteFile);
+  ScopedOsOverride<decltype(OsSeam::CreateFileA)> create(&OsSeam::CreateFileA, FaultyCreateFileA);
+  ScopedOsOverride<decltype(OsSeam::CloseHandle)> close(&OsSeam::CloseHandle, FaultyCloseHandle);
   const std::string folder_at_path = scratch_.File("folder.msi");
   ASSERT_TRUE(CreateDirectoryA(folder_at_path.c_str(), nullptr));
   const std::string package = scratch_.File("package.msi");
   const std::string file_as_folder = scratch_.File("plain.txt");
   ASSERT_TRUE(test::WriteWholeFile(file_as_folder, "x"));
-  enum Fault { kNone, kWriteFails, kCorruptWrite, kReopenFails };
   const struct {
     const char* name;
     std::string path;
@@ -433,6 +428,10 @@ TEST_F(ExtractionTest, FileErrorsComeBackAsTheFatalError) {
       {"a file where a folder should be", file_as_folder + "\\package.msi", 0, kNone,
        ERROR_DIRECTORY, kCreateLabel},
       {"write fails", package, 0, kWriteFails, ERROR_DISK_FULL, kWriteLabel},
+      // A write that succeeds without progress would loop forever.
+      {"write makes no progress", package, 0, kZeroProgress, ERROR_WRITE_FAULT, kWriteLabel},
+      {"close fails", package, 0, kCloseFails, ERROR_INVALID_HANDLE,
+       "Installer : Wrapper.CloseHandle "},
       {"written bytes differ", package, 0, kCorruptWrite, ERROR_FILE_CORRUPT,
        "Installer : Wrapper.ReadFile "},
       {"reopen fails", package, 0, kReopenFails, ERROR_SHARING_VIOLATION, kCreateLabel},
@@ -440,32 +439,14 @@ TEST_F(ExtractionTest, FileErrorsComeBackAsTheFatalError) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     g_chunks.clear();
-    g_fail_write_with = c.fault == kWriteFails ? ERROR_DISK_FULL : 0;
-    g_corrupt_write = c.fault == kCorruptWrite;
-    g_fail_reopen_with = c.fault == kReopenFails ? ERROR_SHARING_VIOLATION : 0;
+    g_fault = c.fault;
     EXPECT_EQ(Extract(kOddResource, c.path, c.folder_error), 0);
+    g_fault = kNone;
     EXPECT_FALSE(verified_.IsOpen());
     ExpectFatal(fatal_, c.code, c.label);
-    if (c.fault == kWriteFails) {
+    if (c.fault == kWriteFails || c.fault == kZeroProgress) {
       EXPECT_EQ(g_chunks.size(), 1u);
     }
-  }
-}
-
-TEST_F(ExtractionTest, WritesWithoutProgressAndFailedClosesAreFatal) {
-  std::string path = scratch_.File("package.msi");
-  {
-    ScopedOsOverride<decltype(OsSeam::WriteFile)> write(&OsSeam::WriteFile,
-                                                        ZeroProgressWriteFile);
-    EXPECT_EQ(Extract(kOddResource, path), 0);
-    ExpectFatal(fatal_, ERROR_WRITE_FAULT, kWriteLabel);
-    EXPECT_EQ(g_chunks.size(), 1u);
-  }
-  {
-    ScopedOsOverride<decltype(OsSeam::CloseHandle)> close(&OsSeam::CloseHandle,
-                                                          FailingCloseHandle);
-    EXPECT_EQ(Extract(kOddResource, path), 0);
-    ExpectFatal(fatal_, ERROR_INVALID_HANDLE, "Installer : Wrapper.CloseHandle ");
   }
 }
 
