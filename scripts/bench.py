@@ -113,7 +113,7 @@ def extraction(wine, runs, sizes, products):
 
 def engine_start_delay(wine, standin, exe, args=""):
     wine.run_exe(exe, args, extra_env=CLOSED)
-    started = int(standin.runs()[-1]["start-ms"])
+    started = standin.start_times()[-1]
     return started - int(wine.last_figures["start-ms"]), int(wine.last_figures["peak-private"])
 
 

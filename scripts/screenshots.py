@@ -8,7 +8,6 @@ Xvfb and written as PNG files into docs/:
 Each runs the product in a fresh copy of the project's Wine prefix; the box is
 found by its window class (the exe's name), photographed, and dismissed with
 Return. Run through scripts/screenshots.sh, which sets everything up."""
-import os
 import subprocess
 import sys
 import tempfile

@@ -89,6 +89,11 @@ class Wine:
     def package_file(self):
         return self.user_folder / PACKAGE_REL
 
+    @property
+    def windows_package_file(self):
+        """The package file's path as the bootstrapper names it."""
+        return r"C:\users" + "\\" + self.user_folder.name + "\\" + PACKAGE_REL.replace("/", "\\")
+
     def wine(self, args, extra_env=None, timeout=120):
         """Runs wine with its output in files (never a pipe: Wine's desktop
         process would keep it open). Returns (exit status, stdout, stderr)."""
@@ -191,6 +196,16 @@ class EngineStandIn:
 
     def command_lines(self):
         return [run["cmdline"] for run in self.runs()]
+
+    def start_times(self):
+        """Per engine run, the wall clock in Unix milliseconds at its start."""
+        starts = self.folder / "standin-starts.txt"
+        return [int(line) for line in starts.read_text().split()] if starts.exists() else []
+
+
+def engine_command_line(wine, standin):
+    """The engine command line of an offline install with no arguments."""
+    return f'"{standin.path}" /i "{wine.windows_package_file}" '
 
 
 def copy_prefix(template, prefix):

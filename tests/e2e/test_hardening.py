@@ -14,11 +14,6 @@ from test_report import log_entries
 REQUEST_BOUND_S = 30
 
 
-def windows_package_path(wine):
-    return (r"C:\users" + "\\" + wine.user_folder.name +
-            r"\AppData\LocalLow\Orvo\Kova\krt1.6.0_07\krt1.6.0_07.msi")
-
-
 def sample_package():
     return (BIN.parent / "packaging" / "krt-sample.msi").read_bytes()
 
@@ -39,7 +34,7 @@ def test_another_process_cannot_change_the_package_before_the_engine_reads_it(
             wine.package_file.exists() and wine.package_file.stat().st_size == size):
         time.sleep(0.05)
     tampered = wine.workdir / "tamper.txt"
-    wine.wine([str(BIN / "tamper.exe"), windows_package_path(wine), windows_path(tampered)],
+    wine.wine([str(BIN / "tamper.exe"), wine.windows_package_file, windows_path(tampered)],
               extra_env=simulator.proxy_env)
     product.join(120)
     attempts = dict(line.split("=") for line in tampered.read_text().split())

@@ -4,23 +4,18 @@ import shutil
 
 import pytest
 
-from conftest import (BIN, INSTALLER_KEY, PACKAGE_PROGRAM_FILES, PACKAGE_REG_VIEW, PRODUCT, RUNTIME_KEY,
-                      replace_system_file)
+from conftest import (BIN, INSTALLER_KEY, PACKAGE_PROGRAM_FILES, PACKAGE_REG_VIEW, PRODUCT,
+                      RUNTIME_KEY, engine_command_line, replace_system_file)
 
 MB_ICONERROR = 0x10
 MB_OK = 0x0
-
-
-def expected_command_line(wine, standin):
-    package = r"C:\users" + "\\" + wine.user_folder.name + r"\AppData\LocalLow\Orvo\Kova\krt1.6.0_07\krt1.6.0_07.msi"
-    return f'"{standin.path}" /i "{package}" '
 
 
 @pytest.mark.parametrize("code", [0, 1602, 1603, 3010, 1641])
 def test_engine_exit_code_is_returned_unchanged(wine, standin, code):
     standin.script([code])
     assert wine.run_exe(BIN / PRODUCT) == code
-    assert standin.command_lines() == [expected_command_line(wine, standin)]
+    assert standin.command_lines() == [engine_command_line(wine, standin)]
     package = (BIN.parent / "packaging" / "krt-sample.msi").read_bytes()
     assert wine.package_file.read_bytes() == package
 

@@ -2,7 +2,7 @@
 and what they hand to the package, against the vendor services simulator."""
 import pytest
 
-from conftest import BIN, POLICY_KEY, PRODUCT
+from conftest import BIN, POLICY_KEY, PRODUCT, engine_command_line
 
 DESCRIPTOR_GET = "GET http://update.kova.com:80/update/1.6.0/1.6.0_07-b06.xml HTTP/1.1"
 
@@ -27,19 +27,13 @@ def policy_values(standin):
     return [(text(run["Country"]), text(run["PostStatusUrl"])) for run in standin.runs()]
 
 
-def offline_command_line(wine, standin):
-    package = (r"C:\users" + "\\" + wine.user_folder.name +
-               r"\AppData\LocalLow\Orvo\Kova\krt1.6.0_07\krt1.6.0_07.msi")
-    return f'"{standin.path}" /i "{package}" '
-
-
 def test_reporting_on_hands_country_and_post_status_to_the_package(wine, standin, simulator):
     simulator.script({"method": "GET", "body": REPORTING_ON},
                      {"method": "HEAD", "headers": {"COUNTRY": "DEU"}})
     assert wine.run_exe(BIN / PRODUCT, extra_env=simulator.proxy_env) == 0
     runs = standin.runs()
     assert len(runs) == 1
-    assert runs[0]["cmdline"] == offline_command_line(wine, standin) + " METHOD=koff "
+    assert runs[0]["cmdline"] == engine_command_line(wine, standin) + " METHOD=koff "
     assert policy_values(standin) == [("DE", "http://ps.kova.com/b/ss/krt")]
     seen = simulator.requests()
     assert [r.request_line for r in seen] == [
@@ -53,7 +47,7 @@ def test_post_status_0_leaves_reporting_off(wine, standin, simulator):
                      {"method": "HEAD", "headers": {"COUNTRY": "FR"}})
     assert wine.run_exe(BIN / PRODUCT, extra_env=simulator.proxy_env) == 0
     runs = standin.runs()
-    assert runs[0]["cmdline"] == offline_command_line(wine, standin)
+    assert runs[0]["cmdline"] == engine_command_line(wine, standin)
     assert policy_values(standin) == [(None, None)]
     # The descriptor was had, so the country is still looked up.
     assert [r.method for r in simulator.requests()] == ["GET", "HEAD"]
@@ -85,7 +79,7 @@ def test_network_failures_leave_the_install_as_offline(wine, standin, simulator,
     assert wine.run_exe(BIN / PRODUCT, extra_env=env) == engine_code
     runs = standin.runs()
     assert len(runs) == 1
-    assert runs[0]["cmdline"] == offline_command_line(wine, standin)
+    assert runs[0]["cmdline"] == engine_command_line(wine, standin)
     assert policy_values(standin) == [(None, None)]
     assert all(r.method == "GET" for r in simulator.requests())
     assert wine.package_file.exists()
@@ -101,7 +95,7 @@ def test_failed_lookup_hands_YY_to_the_package(wine, standin, simulator, lookup_
     simulator.script({"method": "GET", "body": REPORTING_ON}, lookup_reply)
     assert wine.run_exe(BIN / PRODUCT, extra_env=simulator.proxy_env) == 0
     runs = standin.runs()
-    assert runs[0]["cmdline"] == offline_command_line(wine, standin) + " METHOD=koff "
+    assert runs[0]["cmdline"] == engine_command_line(wine, standin) + " METHOD=koff "
     assert policy_values(standin) == [("YY", "http://ps.kova.com/b/ss/krt")]
 
 

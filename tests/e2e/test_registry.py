@@ -1,22 +1,16 @@
 """Arguments, language and the registry contract with the package, offline."""
-import shutil
 
 import pytest
 
-from conftest import BIN, INSTALLER_KEY, POLICY_KEY, PRODUCT, VENDOR_KEY, replace_system_file
-
-
-def head(wine, standin):
-    package = (r"C:\users" + "\\" + wine.user_folder.name +
-               r"\AppData\LocalLow\Orvo\Kova\krt1.6.0_07\krt1.6.0_07.msi")
-    return f'"{standin.path}" /i "{package}" '
+from conftest import (BIN, INSTALLER_KEY, POLICY_KEY, PRODUCT, VENDOR_KEY, engine_command_line,
+                      replace_system_file)
 
 
 def test_reinstall_runs_the_engine_once_more_with_the_same_command_line(wine, standin):
     standin.script([1603, 3010], ["reinstall", None])
     assert wine.run_exe(BIN / PRODUCT) == 3010
     lines = standin.command_lines()
-    assert lines == [head(wine, standin)] * 2
+    assert lines == [engine_command_line(wine, standin)] * 2
     assert wine.reg_query(VENDOR_KEY, "InstallStatus") is None
 
 
@@ -41,7 +35,7 @@ def test_other_statuses_run_the_engine_once(wine, standin, status):
 ])
 def test_arguments_reach_the_engine(wine, standin, args, tail):
     assert wine.run_exe(BIN / PRODUCT, args) == 0
-    assert standin.command_lines() == [head(wine, standin) + tail]
+    assert standin.command_lines() == [engine_command_line(wine, standin) + tail]
 
 
 @pytest.mark.parametrize("locale, transform", [
@@ -53,7 +47,7 @@ def test_arguments_reach_the_engine(wine, standin, args, tail):
 ])
 def test_default_transform_follows_the_users_language(wine, standin, locale, transform):
     assert wine.run_exe(BIN / PRODUCT, extra_env={"LC_ALL": locale}) == 0
-    assert standin.command_lines() == [head(wine, standin) + transform]
+    assert standin.command_lines() == [engine_command_line(wine, standin) + transform]
 
 
 def seed_policy(wine):

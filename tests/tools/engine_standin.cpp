@@ -7,8 +7,9 @@
 //                          key's InstallStatus; "-" or no line: none
 //   standin-record.txt     appended per run: "cmdline=<its command line>", then
 //                          "Country=..." and "PostStatusUrl=..." as the Policy
-//                          key held them ("<missing>" when absent), then
-//                          "start-ms=<the wall clock in Unix milliseconds at its start>"
+//                          key held them ("<missing>" when absent)
+//   standin-starts.txt     appended per run: the wall clock in Unix
+//                          milliseconds at its start (for the benchmark)
 //   standin-runs.txt       the number of runs so far
 #include <windows.h>
 
@@ -88,6 +89,11 @@ int main() {
   int run = NextRun();
 
   char path[MAX_PATH];
+  Beside("standin-starts.txt", path, sizeof path);
+  if (FILE* f = std::fopen(path, "a")) {
+    std::fprintf(f, "%llu\n", start_ms);
+    std::fclose(f);
+  }
   Beside("standin-record.txt", path, sizeof path);
   if (FILE* f = std::fopen(path, "ab")) {
     std::fprintf(f, "cmdline=%s\n", GetCommandLineA());
@@ -99,7 +105,6 @@ int main() {
     RecordPolicyValue(f, policy, "Country");
     RecordPolicyValue(f, policy, "PostStatusUrl");
     if (policy != nullptr) RegCloseKey(policy);
-    std::fprintf(f, "start-ms=%llu\n", start_ms);
     std::fclose(f);
   }
 
