@@ -46,7 +46,8 @@ const LocaleTagRow kLocaleTagTable[kLocaleTagTableRows] = {
     {1084, "gd_GB"}, {1085, "yi"}, {1086, "ms_MY"}, {1089, "sw_KE"},
 
     {2049, "ar_IQ"}, {2052, "zh_CN"}, {2055, "de_CH"}, {2057, "en_GB"}, {2058, "es_MX"},
-    {2060, "fr_BE"}, {2064, "it_CH"}, {2066, "ko_KR"}, {2067, "nl_BE"}, {2068, {'n', 'o', '_', 'N', 'O', '_', 'N', 'Y'}},
+    {2060, "fr_BE"}, {2064, "it_CH"}, {2066, "ko_KR"}, {2067, "nl_BE"},
+    {2068, {'n', 'o', '_', 'N', 'O', '_', 'N', 'Y'}},
     {2070, "pt_PT"}, {2072, "ro_MD"}, {2073, "ru_MD"}, {2074, "sh_YU"}, {2077, "sv_FI"},
     {2108, "ga_IE"}, {2110, "ms_BN"},
 

@@ -24,7 +24,9 @@ int LookupCountry(const char* url, char* country, NetworkDialogs dialogs) {
     return 0;
   }
   DWORD status = 0;
-  if (!SendWithAuthRetry(&exchange, nullptr, 0, &status, dialogs) || status != HTTP_STATUS_OK) return 0;
+  if (!SendWithAuthRetry(&exchange, nullptr, 0, &status, dialogs) || status != HTTP_STATUS_OK) {
+    return 0;
+  }
 
   DWORD size = sizeof header;
   TextCopy(header, sizeof header, "COUNTRY");
