@@ -72,6 +72,34 @@ else()
   set(KOVA_ENTRY_SYMBOL KovaStartup)
 endif()
 
+# The product's code as one translation unit compiled with -fwhole-program:
+# every function but the entry point is then local to it, so the compiler
+# inlines what is called once, drops what is never called and passes
+# arguments in registers between local functions. (Link-time optimisation
+# would do the same, but mingw-w64's ld crashes with it.) The libraries above
+# are the same sources for the tests.
+set(KOVA_UNITY_SOURCE ${CMAKE_CURRENT_BINARY_DIR}/krt_product_unity.cpp)
+set(_kova_unity_text "// Generated: the product's sources as one translation unit.\n")
+foreach(source IN LISTS KOVA_CORE_SOURCES KOVA_WIN32_SOURCES ITEMS bootstrap/winmain.cpp)
+  string(APPEND _kova_unity_text "#include \"${source}\"\n")
+endforeach()
+file(CONFIGURE OUTPUT ${KOVA_UNITY_SOURCE} CONTENT "${_kova_unity_text}")
+add_library(kova_product_code OBJECT ${KOVA_UNITY_SOURCE})
+target_include_directories(kova_product_code PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_definitions(kova_product_code PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX
+                           _WIN32_WINNT=0x0501)
+# -Oz: smallest code. No -fdata-sections here: with it mingw-w64's compiler
+# puts zero-initialised data in .data$ sections with file bytes instead of
+# .bss, and one translation unit needs no per-function sections to drop code.
+target_compile_options(kova_product_code PRIVATE ${KOVA_WARNINGS} -Oz -fno-exceptions -fno-rtti
+                       -fno-asynchronous-unwind-tables -fomit-frame-pointer -fwhole-program
+                       -fno-ident)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  # Windows keeps the i686 stack 4-byte aligned, and no code here needs more,
+  # so the compiler need not realign it or pad frames to 16 bytes.
+  target_compile_options(kova_product_code PRIVATE -mpreferred-stack-boundary=2)
+endif()
+
 # kova_add_bootstrapper(<target> <output name> <package file or ""> [NO_ICON])
 function(kova_add_bootstrapper target output_name package)
   if("NO_ICON" IN_LIST ARGN)
@@ -88,9 +116,8 @@ function(kova_add_bootstrapper target output_name package)
   configure_file(${PROJECT_SOURCE_DIR}/resources/krt.rc.in ${rc} @ONLY)
   set_source_files_properties(${rc} PROPERTIES
     OBJECT_DEPENDS "${package};${KOVA_ICON};${KOVA_MANIFEST};${KOVA_STRINGS_RC}")
-  add_executable(${target} WIN32 bootstrap/winmain.cpp ${rc})
-  target_compile_options(${target} PRIVATE ${KOVA_WARNINGS} ${KOVA_PRODUCT_COMPILE_OPTIONS})
-  target_link_libraries(${target} PRIVATE kova_win32)
+  add_executable(${target} WIN32 $<TARGET_OBJECTS:kova_product_code> ${rc})
+  target_link_libraries(${target} PRIVATE wininet advapi32 user32 kernel32)
   target_link_options(${target} PRIVATE -nostartfiles -Wl,-e,${KOVA_ENTRY_SYMBOL}
     -static-libgcc -static-libstdc++ -s
     -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat -Wl,--no-insert-timestamp

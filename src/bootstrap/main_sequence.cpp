@@ -34,7 +34,7 @@ void CleanUp() {
 }  // namespace
 
 int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* fatal) {
-  ProcessState state;
+  ProcessState state{};
   state.transform_language = GetDefaultTransformLanguage();
 
   int32_t exit_code = kExitNoPackageOrNoEngineRun;

@@ -35,7 +35,9 @@ extern "C" int __cdecl __getmainargs(int* argc, char*** argv, char*** env, int e
 // what that start-up does for a WinMain program: split the arguments, call
 // WinMain, end the process with its result. Before anything else it takes
 // the exe's own folder (often the Downloads folder) out of the DLL search.
-extern "C" void WINAPI KovaStartup() {
+// externally_visible: the product is compiled as one whole program, and this
+// is the one function called from outside it.
+extern "C" __attribute__((externally_visible)) void WINAPI KovaStartup() {
   kova::RestrictDllSearchToSystem();
   int argc = 0;
   char** argv = nullptr;

@@ -63,7 +63,7 @@ class DescriptorFetchTest : public NetworkTest {
 
   // Made in SetUp, after the simulator check, so a skipped test touches nothing.
   std::unique_ptr<test::ScopedRegistryValue> xml_url_;
-  ProcessState state_;
+  ProcessState state_{};
 };
 
 TEST_F(DescriptorFetchTest, DescriptorUrls) {

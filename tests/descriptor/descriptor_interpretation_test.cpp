@@ -107,7 +107,7 @@ TEST(DescriptorInterpretation, Documents) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
     MarkupReader reader;
-    ProcessState state;
+    ProcessState state{};
     MarkupNode* tree = reader.Parse(c.document.c_str());
     ApplyDescriptorTree(tree, c.tag, &state);
     EXPECT_EQ(state.reporting, c.reporting);
@@ -135,7 +135,7 @@ TEST(DescriptorInterpretation, OnlyAppliedBlocksChangeTheState) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     MarkupReader reader;
-    ProcessState state;
+    ProcessState state{};
     state.reporting = 1;
     std::strcpy(state.post_status_url, "before-post");
     std::strcpy(state.country_lookup_url, "before-lookup");
