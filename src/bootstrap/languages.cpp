@@ -19,50 +19,50 @@ const TransformRow kTransformTable[kTransformTableRows] = {
     {12, 1036},   {16, 1040}, {17, 1041}, {18, 1042}, {29, 1053},
 };
 
-// Searched from the first row. "no_NO_NY" fills its field, without a
-// terminator, so it is written out letter by letter. The first 52 rows are keyed by primary
+// Searched from the first row. The first 52 rows are keyed by primary
 // language number (except 2052, a whole LCID), so the whole-LCID rows after
 // them decide only for languages without such a row (ts, yi, ms_MY, sw_KE,
-// ms_BN). The order is kept as it stands.
-const LocaleTagRow kLocaleTagTable[kLocaleTagTableRows] = {
-    {1, "ar"}, {2, "bg"}, {3, "ca"}, {2052, "zh"}, {4, "zh_TW"}, {5, "cs"}, {6, "da"}, {7, "de"},
-    {8, "el"}, {9, "en"}, {10, "es"}, {11, "fi"}, {12, "fr"}, {13, "iw"}, {14, "hu"}, {15, "is"},
-    {16, "it"}, {17, "ja"}, {18, "ko"}, {19, "nl"}, {20, "no"}, {21, "pl"}, {22, "pt"}, {23, "rm"},
-    {24, "ro"}, {25, "ru"}, {26, "sh"}, {27, "sk"}, {28, "sq"}, {29, "sv"}, {30, "th"}, {31, "tr"},
-    {32, "ur"}, {33, "in"}, {34, "uk"}, {35, "be"}, {36, "sl"}, {37, "et"}, {38, "lv"}, {39, "lt"},
-    {41, "fa"}, {42, "vi"}, {45, "eu"}, {47, "mk"}, {50, "tn"}, {52, "xh"}, {53, "zu"}, {54, "af"},
-    {56, "fo"}, {57, "hi"}, {58, "mt"}, {60, "gd"},
+// ms_BN). The order is kept as it stands. Row i's tag is the i-th of the
+// NUL-separated tags in kLocaleTags: 1,257 bytes for the two arrays, where
+// rows with a fixed tag field took 1,780.
+const uint16_t kLocaleIds[kLocaleTagTableRows] = {
+    1, 2, 3, 2052, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24,
+    25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 41, 42, 45, 47, 50, 52, 53, 54,
+    56, 57, 58, 60,
 
-    {1025, "ar_SA"}, {1026, "bg_BG"}, {1027, "ca_ES"}, {1028, "zh_TW"}, {1029, "cs_CZ"},
-    {1030, "da_DK"}, {1031, "de_DE"}, {1032, "el_GR"}, {1033, "en_US"}, {1034, "es_ES"},
-    {1035, "fi_FI"}, {1036, "fr_FR"}, {1037, "iw_IL"}, {1038, "hu_HU"}, {1039, "is_IS"},
-    {1040, "it_IT"}, {1041, "ja_JP"}, {1042, "ko_KR"}, {1043, "nl_NL"}, {1044, "no_NO"},
-    {1045, "pl_PL"}, {1046, "pt_BR"}, {1047, "rm_CH"}, {1048, "ro_RO"}, {1049, "ru_RU"},
-    {1050, "hr_HR"}, {1051, "sk_SK"}, {1052, "sq_AL"}, {1053, "sv_SE"}, {1054, "th_TH"},
-    {1055, "tr_TR"}, {1056, "ur"}, {1057, "in_ID"}, {1058, "uk_UA"}, {1059, "be_BY"},
-    {1060, "sl_SI"}, {1061, "et_EE"}, {1062, "lv_LV"}, {1063, "lt_LT"}, {1065, "fa_IR"},
-    {1066, "vi_VN"}, {1069, "eu_ES"}, {1071, "mk_MK"}, {1073, "ts"}, {1074, "tn_BW"}, {1076, "xh"},
-    {1077, "zu"}, {1078, "af_ZA"}, {1080, "fo_FO"}, {1081, "hi_IN"}, {1082, "mt_MT"},
-    {1084, "gd_GB"}, {1085, "yi"}, {1086, "ms_MY"}, {1089, "sw_KE"},
+    1025, 1026, 1027, 1028, 1029, 1030, 1031, 1032, 1033, 1034, 1035, 1036, 1037, 1038, 1039,
+    1040, 1041, 1042, 1043, 1044, 1045, 1046, 1047, 1048, 1049, 1050, 1051, 1052, 1053, 1054,
+    1055, 1056, 1057, 1058, 1059, 1060, 1061, 1062, 1063, 1065, 1066, 1069, 1071, 1073, 1074,
+    1076, 1077, 1078, 1080, 1081, 1082, 1084, 1085, 1086, 1089,
 
-    {2049, "ar_IQ"}, {2052, "zh_CN"}, {2055, "de_CH"}, {2057, "en_GB"}, {2058, "es_MX"},
-    {2060, "fr_BE"}, {2064, "it_CH"}, {2066, "ko_KR"}, {2067, "nl_BE"},
-    {2068, {'n', 'o', '_', 'N', 'O', '_', 'N', 'Y'}},
-    {2070, "pt_PT"}, {2072, "ro_MD"}, {2073, "ru_MD"}, {2074, "sh_YU"}, {2077, "sv_FI"},
-    {2108, "ga_IE"}, {2110, "ms_BN"},
+    2049, 2052, 2055, 2057, 2058, 2060, 2064, 2066, 2067, 2068, 2070, 2072, 2073, 2074, 2077,
+    2108, 2110,
 
-    {3073, "ar_EG"}, {3076, "zh_HK"}, {3079, "de_AT"}, {3081, "en_AU"}, {3082, "es_ES"},
-    {3084, "fr_CA"}, {3098, "sr_YU"}, {4097, "ar_LY"}, {4100, "zh_SG"}, {4103, "de_LU"},
-    {4105, "en_CA"}, {4106, "es_GT"}, {4108, "fr_CH"}, {5121, "ar_DZ"}, {5124, "zh_MO"},
-    {5127, "de_LI"}, {5129, "en_NZ"}, {5130, "es_CR"}, {5132, "fr_LU"}, {6145, "ar_MA"},
-    {6153, "en_IE"}, {6154, "es_PA"}, {6156, "fr_MC"}, {7169, "ar_TN"}, {7177, "en_ZA"},
-    {7178, "es_DO"}, {8193, "ar_OM"}, {8201, "en_JM"}, {8202, "es_VE"}, {9217, "ar_YE"},
-    {9225, "en"}, {9226, "es_CO"}, {10241, "ar_SY"}, {10249, "en_BZ"}, {10250, "es_PE"},
-    {11265, "ar_JO"}, {11273, "en_TT"}, {11274, "es_AR"}, {12289, "ar_LB"}, {12297, "en_ZW"},
-    {12298, "es_EC"}, {13313, "ar_KW"}, {13321, "en_PH"}, {13322, "es_CL"}, {14337, "ar_AE"},
-    {14346, "es_UY"}, {15361, "ar_BH"}, {15370, "es_PY"}, {16385, "ar_QA"}, {16394, "es_BO"},
-    {17418, "es_SV"}, {18442, "es_HN"}, {19466, "es_NI"}, {20490, "es_PR"},
+    3073, 3076, 3079, 3081, 3082, 3084, 3098, 4097, 4100, 4103, 4105, 4106, 4108, 5121, 5124,
+    5127, 5129, 5130, 5132, 6145, 6153, 6154, 6156, 7169, 7177, 7178, 8193, 8201, 8202, 9217,
+    9225, 9226, 10241, 10249, 10250, 11265, 11273, 11274, 12289, 12297, 12298, 13313, 13321,
+    13322, 14337, 14346, 15361, 15370, 16385, 16394, 17418, 18442, 19466, 20490,
 };
+
+const char kLocaleTags[] =
+    "ar\0" "bg\0" "ca\0" "zh\0" "zh_TW\0" "cs\0" "da\0" "de\0" "el\0" "en\0" "es\0" "fi\0" "fr\0"
+    "iw\0" "hu\0" "is\0" "it\0" "ja\0" "ko\0" "nl\0" "no\0" "pl\0" "pt\0" "rm\0" "ro\0" "ru\0"
+    "sh\0" "sk\0" "sq\0" "sv\0" "th\0" "tr\0" "ur\0" "in\0" "uk\0" "be\0" "sl\0" "et\0" "lv\0"
+    "lt\0" "fa\0" "vi\0" "eu\0" "mk\0" "tn\0" "xh\0" "zu\0" "af\0" "fo\0" "hi\0" "mt\0" "gd\0"
+    "ar_SA\0" "bg_BG\0" "ca_ES\0" "zh_TW\0" "cs_CZ\0" "da_DK\0" "de_DE\0" "el_GR\0" "en_US\0"
+    "es_ES\0" "fi_FI\0" "fr_FR\0" "iw_IL\0" "hu_HU\0" "is_IS\0" "it_IT\0" "ja_JP\0" "ko_KR\0"
+    "nl_NL\0" "no_NO\0" "pl_PL\0" "pt_BR\0" "rm_CH\0" "ro_RO\0" "ru_RU\0" "hr_HR\0" "sk_SK\0"
+    "sq_AL\0" "sv_SE\0" "th_TH\0" "tr_TR\0" "ur\0" "in_ID\0" "uk_UA\0" "be_BY\0" "sl_SI\0"
+    "et_EE\0" "lv_LV\0" "lt_LT\0" "fa_IR\0" "vi_VN\0" "eu_ES\0" "mk_MK\0" "ts\0" "tn_BW\0" "xh\0"
+    "zu\0" "af_ZA\0" "fo_FO\0" "hi_IN\0" "mt_MT\0" "gd_GB\0" "yi\0" "ms_MY\0" "sw_KE\0"
+    "ar_IQ\0" "zh_CN\0" "de_CH\0" "en_GB\0" "es_MX\0" "fr_BE\0" "it_CH\0" "ko_KR\0" "nl_BE\0"
+    "no_NO_NY\0" "pt_PT\0" "ro_MD\0" "ru_MD\0" "sh_YU\0" "sv_FI\0" "ga_IE\0" "ms_BN\0"
+    "ar_EG\0" "zh_HK\0" "de_AT\0" "en_AU\0" "es_ES\0" "fr_CA\0" "sr_YU\0" "ar_LY\0" "zh_SG\0"
+    "de_LU\0" "en_CA\0" "es_GT\0" "fr_CH\0" "ar_DZ\0" "zh_MO\0" "de_LI\0" "en_NZ\0" "es_CR\0"
+    "fr_LU\0" "ar_MA\0" "en_IE\0" "es_PA\0" "fr_MC\0" "ar_TN\0" "en_ZA\0" "es_DO\0" "ar_OM\0"
+    "en_JM\0" "es_VE\0" "ar_YE\0" "en\0" "es_CO\0" "ar_SY\0" "en_BZ\0" "es_PE\0" "ar_JO\0"
+    "en_TT\0" "es_AR\0" "ar_LB\0" "en_ZW\0" "es_EC\0" "ar_KW\0" "en_PH\0" "es_CL\0" "ar_AE\0"
+    "es_UY\0" "ar_BH\0" "es_PY\0" "ar_QA\0" "es_BO\0" "es_SV\0" "es_HN\0" "es_NI\0" "es_PR\0";
 
 uint16_t TransformLanguageForUserLanguage(uint16_t user_langid) {
   if (user_langid == kChineseSimplified) return kChineseSimplified;
@@ -80,25 +80,22 @@ bool IsSupportedTransformLanguage(uint16_t langid) {
   return false;
 }
 
+const char* LocaleTag(size_t row) {
+  const char* tag = kLocaleTags;
+  for (; row > 0; --row) tag += TextLength(tag) + 1;
+  return tag;
+}
+
 bool LanguageTagForLocale(uint32_t lcid, char* tag, size_t cap) {
   uint32_t key = lcid == kChineseSimplified ? lcid : PrimaryLanguage(lcid);
-  const char* found = nullptr;
-  for (const LocaleTagRow& row : kLocaleTagTable) {
-    if (row.lcid == key) {
-      found = row.tag;
-      break;
+  // First the primary language (or 2052), then the whole locale identifier.
+  const uint32_t passes[2] = {key, lcid};
+  for (uint32_t wanted : passes) {
+    for (size_t row = 0; row < kLocaleTagTableRows; ++row) {
+      if (kLocaleIds[row] == wanted) return TextCopy(tag, cap, LocaleTag(row));
     }
   }
-  if (found == nullptr) {  // second pass: the whole locale identifier
-    for (const LocaleTagRow& row : kLocaleTagTable) {
-      if (row.lcid == lcid) {
-        found = row.tag;
-        break;
-      }
-    }
-  }
-  if (found == nullptr) return TextCopy(tag, cap, kFallbackTag);
-  return TextCopyN(tag, cap, found, TextLengthN(found, kLocaleTagFieldSize));
+  return TextCopy(tag, cap, kFallbackTag);
 }
 
 }  // namespace kova

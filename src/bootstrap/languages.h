@@ -17,21 +17,18 @@ struct TransformRow {
   uint16_t transform_language;
 };
 
-// One locale's tag for the descriptor's xml:lang choice. The tag is stored in
-// the row (no pointer), so the 178 rows need no relocations in the exe, and
-// 10 bytes a row: a tag as long as the field ("no_NO_NY") has no terminator.
-constexpr size_t kLocaleTagFieldSize = 8;
-struct LocaleTagRow {
-  uint16_t lcid;  // a primary language number, or a whole LCID
-  char tag[kLocaleTagFieldSize];
-};
-
 constexpr size_t kTransformTableRows = 10;
 constexpr size_t kLocaleTagTableRows = 178;
 constexpr size_t kLanguageTagSize = 64;  // bytes, terminator included
 
 extern const TransformRow kTransformTable[kTransformTableRows];
-extern const LocaleTagRow kLocaleTagTable[kLocaleTagTableRows];
+// The locale rows: row i has the key kLocaleIds[i] (a primary language
+// number, or a whole LCID) and the tag LocaleTag(i), kept as one run of
+// NUL-separated tags so the exe holds no padding and no pointers.
+extern const uint16_t kLocaleIds[kLocaleTagTableRows];
+extern const char kLocaleTags[];
+// Row i's tag; i below kLocaleTagTableRows.
+const char* LocaleTag(size_t row);
 
 // The transform for the user's default LANGID; 1033 when the package
 // carries none for that language.
