@@ -2,17 +2,25 @@
 // the one place where the process ends.
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "bootstrap/main_sequence.h"
 #include "bootstrap/package_extraction.h"
 #include "platform/system_library.h"
 
+namespace {
+
+// The argument vector that the start-up below has msvcrt split from the
+// command line by the standard rules: count and strings. (Kept here rather
+// than read from msvcrt's __argc and __argv, which are two more imports.)
+int g_argc = 0;
+char** g_argv = nullptr;
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  // __argc/__argv are split from the command line by the runtime's standard
-  // rules; the command-line text itself is not consulted.
+  // The arguments come from the split vector; the command-line text itself is
+  // not consulted.
   kova::FatalError fatal;
-  const int32_t exit_code = kova::RunMainSequence(instance, __argc, __argv, &fatal);
+  const int32_t exit_code = kova::RunMainSequence(instance, g_argc, g_argv, &fatal);
   if (fatal.label == nullptr) return exit_code;
   kova::ShowFatalError(fatal);
   return static_cast<int>(fatal.code);
@@ -20,7 +28,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
 namespace {
 
-// msvcrt's own start-up helper: fills __argc and __argv by the standard rules.
+// msvcrt's own start-up helper: splits the command line by the standard rules.
 struct StartupInfo {
   int new_mode;
 };
@@ -39,11 +47,9 @@ extern "C" int __cdecl __getmainargs(int* argc, char*** argv, char*** env, int e
 // is the one function called from outside it.
 extern "C" __attribute__((externally_visible)) void WINAPI KovaStartup() {
   kova::RestrictDllSearchToSystem();
-  int argc = 0;
-  char** argv = nullptr;
   char** env = nullptr;
   StartupInfo info = {0};
-  __getmainargs(&argc, &argv, &env, 0, &info);
+  __getmainargs(&g_argc, &g_argv, &env, 0, &info);
   ExitProcess(static_cast<UINT>(
       WinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWDEFAULT)));
 }

@@ -13,11 +13,16 @@ namespace kova {
 
 namespace {
 constexpr DWORD kRequestTargetSize = 4096;  // URL path plus query or fragment
+
+// The reader's blocks come from LocalAlloc, which the exe imports anyway, so
+// it needs no C runtime allocator.
+void* AllocateLocal(size_t bytes) { return LocalAlloc(LMEM_FIXED, bytes); }
+void ReleaseLocal(void* block) { LocalFree(block); }
 }  // namespace
 
 void ApplyUpdateDescriptor(const char* text, ProcessState* state) {
   // The values are copied out of the tree, which goes with the reader.
-  MarkupReader reader;
+  MarkupReader reader(MarkupAllocator{AllocateLocal, ReleaseLocal});
   ApplyDescriptorTree(reader.Parse(text), state->language_tag, state);
 }
 

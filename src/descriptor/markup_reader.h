@@ -49,7 +49,8 @@ enum MarkupToken : int32_t {
 };
 
 // Where every record, copy and token buffer comes from: malloc and free,
-// unless a reader is made with another pair (a test's that fails on demand).
+// unless a reader is made with another pair (the exe's LocalAlloc pair, or a
+// test's that fails on demand).
 struct MarkupAllocator {
   void* (*allocate)(size_t bytes);
   void (*release)(void* block);
