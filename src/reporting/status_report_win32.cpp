@@ -49,13 +49,14 @@ int PostInstallStatus(const char* post_status_url, const char* install_method,
   SplitPostStatusUrl(post_status_url, &url_length, suite_id, sizeof suite_id);
   const bool development = IsDevelopmentSuite(suite_id);
 
-  char ping_test[kPingTestSize] = "";
+  // ReadVendorValue leaves either a text or an empty buffer: no zero-fill needed.
+  char ping_test[kPingTestSize];
   const bool with_prop21 = ReadVendorValue("PingTest", ping_test, sizeof ping_test) || development;
   char prop20[kProp20Size];
   Prop20Value(post_status_url, prop20, sizeof prop20);
 
   // The install status the package left is read once and deleted at once.
-  char status_text[kStatusTextSize] = "";
+  char status_text[kStatusTextSize];
   ReadVendorValue("InstallStatus", status_text, sizeof status_text);
   UpdateInstallStatus();
   // The main sequence runs the engine again; this report is not due.
@@ -116,8 +117,7 @@ int PostInstallStatus(const char* post_status_url, const char* install_method,
     MaskSpan(body, sizeof body, prop20_span);
     AppendStatusLog(body);
   }
-  exchange.Close();
-  return result;
+  return result;  // the exchange's handles are released on the way out
 }
 
 }  // namespace kova
