@@ -50,7 +50,7 @@ void FormatOsDescription(const char* os_name, int32_t service_pack, char* out, s
   if (service_pack != 0) {
     TextFormat(out, cap, "%s-sp%d", os_name, service_pack);
   } else {
-    TextFormat(out, cap, "%s", os_name);
+    TextCopy(out, cap, os_name);
   }
 }
 

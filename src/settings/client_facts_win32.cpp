@@ -58,7 +58,7 @@ bool GetOsDescription(char* os_description, char* architecture) {
   OsFacts& facts = ProcessOsFacts();
   if (!facts.ready) GatherOsFacts(&facts);
   FormatOsDescription(facts.os_name, facts.service_pack, os_description, kOsFactTextSize);
-  TextFormat(architecture, kOsFactTextSize, "%s", facts.architecture);
+  TextCopy(architecture, kOsFactTextSize, facts.architecture);
   return true;
 }
 
@@ -71,7 +71,9 @@ bool FindPreviousRuntimeVersion(char* version) {
       runtime.Open(vendor.Get(), "Kova Runtime Environment", KEY_READ) != ERROR_SUCCESS) {
     return false;
   }
-  char best[kRuntimeVersionNameSize] = "";
+  // Only ever read as a text: the terminator alone starts it empty.
+  char best[kRuntimeVersionNameSize];
+  best[0] = '\0';
   bool found = false;
   char name[kRuntimeVersionNameSize];
   // Any status but 0 ends the walk: no more subkeys, or a name longer than
@@ -81,10 +83,8 @@ bool FindPreviousRuntimeVersion(char* version) {
     name[sizeof name - 1] = '\0';
     if (OfferRuntimeVersion(name, best, sizeof best)) found = true;
   }
-  if (found) TextFormat(version, kRuntimeVersionNameSize, "%s", best);
-  runtime.Close();
-  vendor.Close();
-  software.Close();
+  if (found) TextCopy(version, kRuntimeVersionNameSize, best);
+  // The holders close runtime, vendor, then software on the way out.
   return found;
 }
 
