@@ -14,32 +14,52 @@ bool IsSilentNetworkError(DWORD error) {
          error == ERROR_INTERNET_CANNOT_CONNECT || error == ERROR_INTERNET_CONNECTION_ABORTED;
 }
 
+// The time-outs in the order they are set: connect, send, receive.
+const struct {
+  DWORD option;
+  DWORD milliseconds;
+} kTimeouts[] = {
+    {INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs},
+    {INTERNET_OPTION_SEND_TIMEOUT, kSendTimeoutMs},
+    {INTERNET_OPTION_RECEIVE_TIMEOUT, kReceiveTimeoutMs},
+};
+
 void SetTimeouts(HINTERNET handle) {
-  DWORD connect = kConnectTimeoutMs;
-  DWORD send = kSendTimeoutMs;
-  DWORD receive = kReceiveTimeoutMs;
-  InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
-  InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &send, sizeof send);
-  InternetSetOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+  for (const auto& timeout : kTimeouts) {
+    DWORD value = timeout.milliseconds;
+    InternetSetOptionA(handle, timeout.option, &value, sizeof value);
+  }
 }
 
 DWORD AskUser(HINTERNET request, DWORD error) {
   return Os().InternetErrorDlg(GetDesktopWindow(), request, error, kErrorDialogFlags, nullptr);
 }
 
-BOOL Send(HINTERNET request, const void* body, DWORD body_length) {
+// Out of line: one call is smaller than the request's five arguments at each send.
+__attribute__((noinline)) BOOL Send(HINTERNET request, const void* body, DWORD body_length) {
   return HttpSendRequestA(request, nullptr, 0, const_cast<void*>(body), body_length);
+}
+
+// Reads the numeric status of a sent request into *status: HttpQueryInfoA's
+// result, with *status as that call left it.
+BOOL ReadStatusCode(HINTERNET request, DWORD* status) {
+  DWORD size = sizeof *status;
+  return HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, status, &size,
+                        nullptr);
+}
+
+// Releases one handle of an exchange when it is open, and forgets it.
+void CloseExchangeHandle(HINTERNET* handle) {
+  if (*handle != nullptr) Os().InternetCloseHandle(*handle);
+  *handle = nullptr;
 }
 
 }  // namespace
 
 void HttpExchange::Close() {
-  if (request != nullptr) Os().InternetCloseHandle(request);
-  request = nullptr;
-  if (connection != nullptr) Os().InternetCloseHandle(connection);
-  connection = nullptr;
-  if (internet != nullptr) Os().InternetCloseHandle(internet);
-  internet = nullptr;
+  CloseExchangeHandle(&request);
+  CloseExchangeHandle(&connection);
+  CloseExchangeHandle(&internet);
 }
 
 bool OpenHttpRequest(HttpExchange* exchange, const char* url, DWORD url_length, const char* verb,
@@ -53,14 +73,22 @@ bool OpenHttpRequest(HttpExchange* exchange, const char* url, DWORD url_length, 
       InternetOpenA(kHttpAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (exchange->internet == nullptr) return false;
 
-  char host[kMaxUrlPartSize] = "";
-  char path[kMaxUrlPartSize] = "";
-  char extra[kMaxUrlPartSize] = "";
-  // Asked for only so that a URL carrying credentials can be refused.
-  char user_name[kMaxUrlPartSize] = "";
-  char password[kMaxUrlPartSize] = "";
-  URL_COMPONENTSA parts;
-  ZeroMemory(&parts, sizeof parts);
+  // The part buffers and the splitter's record, zero-filled in one go.
+  struct {
+    char host[kMaxUrlPartSize];
+    char path[kMaxUrlPartSize];
+    char extra[kMaxUrlPartSize];
+    // Asked for only so that a URL carrying credentials can be refused.
+    char user_name[kMaxUrlPartSize];
+    char password[kMaxUrlPartSize];
+    URL_COMPONENTSA parts;
+  } split{};
+  char* const host = split.host;
+  char* const path = split.path;
+  char* const extra = split.extra;
+  char* const user_name = split.user_name;
+  char* const password = split.password;
+  URL_COMPONENTSA& parts = split.parts;
   parts.dwStructSize = sizeof parts;
   parts.lpszHostName = host;
   parts.dwHostNameLength = part_size;
@@ -116,11 +144,7 @@ bool OpenHttpRequest(HttpExchange* exchange, const char* url, DWORD url_length, 
 
 DWORD QueryHttpStatus(HINTERNET request) {
   DWORD status = 0;
-  DWORD size = sizeof status;
-  if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
-                      nullptr)) {
-    return 0;
-  }
+  if (!ReadStatusCode(request, &status)) return 0;
   return status;
 }
 
@@ -138,9 +162,7 @@ bool SendWithAuthRetry(HttpExchange* exchange, const void* body, DWORD body_leng
     if (AskUser(request, error) != ERROR_INTERNET_FORCE_RETRY) return false;
   }
   DWORD error = GetLastError();
-  DWORD size = sizeof *status;
-  if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, status, &size,
-                      nullptr)) {
+  if (!ReadStatusCode(request, status)) {
     error = GetLastError();
     *status = 0;
   }
@@ -149,9 +171,7 @@ bool SendWithAuthRetry(HttpExchange* exchange, const void* body, DWORD body_leng
   while (*status == HTTP_STATUS_PROXY_AUTH_REQ && keep_trying) {
     if (AskUser(request, error) == ERROR_INTERNET_FORCE_RETRY) {
       Send(request, body, body_length);
-      size = sizeof *status;
-      HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, status, &size,
-                     nullptr);
+      ReadStatusCode(request, status);
     } else {
       keep_trying = false;
     }
