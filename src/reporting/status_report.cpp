@@ -9,6 +9,12 @@ namespace {
 
 constexpr char kBodyStart[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?> <request> ";
 constexpr char kBodyEnd[] = "</request>";
+// The body's element names in their order, each ended by a NUL.
+constexpr char kElementNames[] =
+    "sc_xml_ver\0reportsuiteid\0visitorid\0prop21\0prop20\0pagename\0evar2\0evar3\0evar4\0"
+    "evar5\0evar6\0evar7\0evar8\0events\0products";
+constexpr size_t kProp21Element = 3;
+constexpr size_t kProp20Element = 4;
 
 }  // namespace
 
@@ -79,28 +85,40 @@ bool FormatProductsText(const char* install_status, int32_t exit_code, char* pro
 bool BuildReportBody(const ReportBodyFields& f, char* body, size_t cap, BodySpan* prop20) {
   prop20->at = 0;
   prop20->length = 0;
+  // The values in the order of kElementNames; prop21 only when asked for.
+  const char* const values[] = {
+      "1.0",               // sc_xml_ver
+      f.suite_id,          // reportsuiteid
+      f.visitor_id,        // visitorid
+      f.visitor_id,        // prop21
+      f.prop20,            // prop20
+      f.report_state,      // pagename
+      f.build,             // evar2
+      f.previous_version,  // evar3
+      "i586",              // evar4
+      f.architecture,      // evar5
+      f.os_description,    // evar6
+      f.install_method,    // evar7
+      f.country,           // evar8
+      "event6,event7",     // events
+      f.products,          // products
+  };
   bool fit = TextCopy(body, cap, kBodyStart);
-  fit = AppendElement(body, cap, "sc_xml_ver", "1.0") && fit;
-  fit = AppendElement(body, cap, "reportsuiteid", f.suite_id) && fit;
-  fit = AppendElement(body, cap, "visitorid", f.visitor_id) && fit;
-  if (f.with_prop21) fit = AppendElement(body, cap, "prop21", f.visitor_id) && fit;
-  // The value starts right after the opening tag and ends before the closing one.
-  size_t before = TextLength(body) + sizeof "<prop20>" - 1;
-  fit = AppendElement(body, cap, "prop20", f.prop20) && fit;
-  if (fit) {
-    prop20->at = before;
-    prop20->length = TextLength(body) - (sizeof "</prop20>" - 1) - before;
+  const char* name = kElementNames;
+  for (size_t i = 0; i < sizeof values / sizeof values[0]; ++i) {
+    const size_t name_length = TextLength(name);
+    if (i != kProp21Element || f.with_prop21) {
+      // The prop20 value starts right after its opening tag and ends before
+      // the closing one.
+      const size_t before = TextLength(body) + name_length + 2;
+      fit = AppendElement(body, cap, name, values[i]) && fit;
+      if (i == kProp20Element && fit) {
+        prop20->at = before;
+        prop20->length = TextLength(body) - (name_length + 3) - before;
+      }
+    }
+    name += name_length + 1;
   }
-  fit = AppendElement(body, cap, "pagename", f.report_state) && fit;
-  fit = AppendElement(body, cap, "evar2", f.build) && fit;
-  fit = AppendElement(body, cap, "evar3", f.previous_version) && fit;
-  fit = AppendElement(body, cap, "evar4", "i586") && fit;
-  fit = AppendElement(body, cap, "evar5", f.architecture) && fit;
-  fit = AppendElement(body, cap, "evar6", f.os_description) && fit;
-  fit = AppendElement(body, cap, "evar7", f.install_method) && fit;
-  fit = AppendElement(body, cap, "evar8", f.country) && fit;
-  fit = AppendElement(body, cap, "events", "event6,event7") && fit;
-  fit = AppendElement(body, cap, "products", f.products) && fit;
   fit = TextAppend(body, cap, kBodyEnd) && fit;
   return fit;
 }
