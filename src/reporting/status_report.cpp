@@ -15,20 +15,23 @@ constexpr char kElementNames[] =
     "evar5\0evar6\0evar7\0evar8\0events\0products";
 constexpr size_t kProp21Element = 3;
 constexpr size_t kProp20Element = 4;
+// The characters escaped in character data, each followed by its entity;
+// every row ends in a NUL, and an empty row ends the table.
+constexpr const char* kXmlEntities = "&&amp;\0<&lt;\0>&gt;\0\"&quot;\0'&apos;\0";
 
 }  // namespace
 
 bool AppendXmlText(char* buffer, size_t cap, const char* value) {
   bool fit = true;
   for (const char* p = value; *p != '\0' && fit; ++p) {
-    switch (*p) {
-      case '&': fit = TextAppend(buffer, cap, "&amp;"); break;
-      case '<': fit = TextAppend(buffer, cap, "&lt;"); break;
-      case '>': fit = TextAppend(buffer, cap, "&gt;"); break;
-      case '"': fit = TextAppend(buffer, cap, "&quot;"); break;
-      case '\'': fit = TextAppend(buffer, cap, "&apos;"); break;
-      default: fit = TextAppendN(buffer, cap, p, 1); break;
+    const char* entity = nullptr;
+    for (const char* row = kXmlEntities; *row != '\0'; row += TextLength(row) + 1) {
+      if (*row == *p) {
+        entity = row + 1;
+        break;
+      }
     }
+    fit = entity != nullptr ? TextAppend(buffer, cap, entity) : TextAppendN(buffer, cap, p, 1);
   }
   return fit;
 }
