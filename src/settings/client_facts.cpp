@@ -7,21 +7,33 @@ namespace kova {
 
 namespace {
 
-const char* NtFamilyName(uint32_t major, uint32_t minor, uint32_t product_type) {
-  if (major == 4) return "winnt";
-  if (major == 5 && minor == 0) return "win2000";
-  if (major == 5 && minor == 1) return "winxp";
-  if (major == 5 && minor == 2) return "win2003";
-  if (major == 6 && minor == 0) {
-    return product_type == kProductTypeWorkstation ? "winvista" : "winlong";
-  }
-  return nullptr;
-}
+// A table value that matches every reported value.
+constexpr uint8_t kAnyValue = 0xFF;
 
-const char* WindowsFamilyName(uint32_t major, uint32_t minor) {
-  if (major == 4 && minor == 10) return "win98";
-  if (major == 4 && minor == 90) return "winme";
-  return "win95";  // every other 4.x, and any other major version
+// The named versions, tried in order: platform id, major and minor version,
+// product type, name.
+struct OsNameRow {
+  uint8_t platform_id;
+  uint8_t major;
+  uint8_t minor;
+  uint8_t product_type;
+  char name[9];
+};
+constexpr OsNameRow kOsNames[] = {
+    {kPlatformWin32Nt, 4, kAnyValue, kAnyValue, "winnt"},
+    {kPlatformWin32Nt, 5, 0, kAnyValue, "win2000"},
+    {kPlatformWin32Nt, 5, 1, kAnyValue, "winxp"},
+    {kPlatformWin32Nt, 5, 2, kAnyValue, "win2003"},
+    {kPlatformWin32Nt, 6, 0, kProductTypeWorkstation, "winvista"},
+    {kPlatformWin32Nt, 6, 0, kAnyValue, "winlong"},
+    {kPlatformWin32Windows, 4, 10, kAnyValue, "win98"},
+    {kPlatformWin32Windows, 4, 90, kAnyValue, "winme"},
+    // Every other 4.x, and any other major version.
+    {kPlatformWin32Windows, kAnyValue, kAnyValue, kAnyValue, "win95"},
+};
+
+bool Matches(uint8_t row_value, uint32_t value) {
+  return row_value == kAnyValue || row_value == value;
 }
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -30,15 +42,14 @@ char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 
 void OsNameForVersion(uint32_t platform_id, uint32_t major, uint32_t minor,
                       uint32_t product_type, char* name, size_t cap) {
-  const char* family = nullptr;
-  if (platform_id == kPlatformWin32Nt) {
-    family = NtFamilyName(major, minor, product_type);
-  } else if (platform_id == kPlatformWin32Windows) {
-    family = WindowsFamilyName(major, minor);
+  for (const OsNameRow& row : kOsNames) {
+    if (row.platform_id == platform_id && Matches(row.major, major) &&
+        Matches(row.minor, minor) && Matches(row.product_type, product_type)) {
+      TextCopy(name, cap, row.name);
+      return;
+    }
   }
-  if (family != nullptr) {
-    TextCopy(name, cap, family);
-  } else if (major != 0 && minor != 0) {
+  if (major != 0 && minor != 0) {
     // Versions no row names, such as NT 6.1 ("6.1") or NT 3.51 ("3.51").
     TextFormat(name, cap, "%d.%d", static_cast<int32_t>(major), static_cast<int32_t>(minor));
   } else {
