@@ -32,7 +32,7 @@ bool EndsWithDomainAt(const char* url, size_t end, const char* domain, bool with
 
 // The web host of a prefix: the text between "http://" and the closing "/".
 bool IsWebHostOfPrefix(const char* host, const char* prefix) {
-  const char kScheme[] = "http://";
+  static constexpr char kScheme[] = "http://";
   if (!TextStartsWith(prefix, kScheme)) return false;
   const char* name = prefix + sizeof kScheme - 1;
   size_t n = 0;
@@ -69,8 +69,8 @@ int IsTrustedEndpoint(const char* url) {
   size_t slash = dot;
   while (url[slash] != '\0' && url[slash] != '/') ++slash;
   if (url[slash] == '\0') return 0;
-  const char* const domains[] = {kPrimaryVendorDomain, kSecondVendorDomain};
-  for (const char* domain : domains) {
+  static constexpr const char* kDomains[] = {kPrimaryVendorDomain, kSecondVendorDomain};
+  for (const char* domain : kDomains) {
     if (EndsWithDomainAt(url, slash, domain, false) || EndsWithDomainAt(url, slash, domain, true)) {
       return 1;
     }
