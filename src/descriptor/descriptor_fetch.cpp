@@ -43,7 +43,7 @@ int FetchUpdateDescriptor(ProcessState* state) {
     return 0;
   }
   // One send: no error dialog and no proxy-credentials retry here.
-  if (!HttpSendRequestA(exchange.request, nullptr, 0, nullptr, 0)) return 0;
+  if (!Send(exchange.request, nullptr, 0)) return 0;
   if (QueryHttpStatus(exchange.request) != HTTP_STATUS_OK) return 0;
 
   // One read; a longer body is cut, its last kept byte giving way to the NUL.

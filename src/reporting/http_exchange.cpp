@@ -35,11 +35,6 @@ DWORD AskUser(HINTERNET request, DWORD error) {
   return Os().InternetErrorDlg(GetDesktopWindow(), request, error, kErrorDialogFlags, nullptr);
 }
 
-// Out of line: one call is smaller than the request's five arguments at each send.
-__attribute__((noinline)) BOOL Send(HINTERNET request, const void* body, DWORD body_length) {
-  return HttpSendRequestA(request, nullptr, 0, const_cast<void*>(body), body_length);
-}
-
 // Reads the numeric status of a sent request into *status: HttpQueryInfoA's
 // result, with *status as that call left it.
 BOOL ReadStatusCode(HINTERNET request, DWORD* status) {
@@ -55,6 +50,11 @@ void CloseExchangeHandle(HINTERNET* handle) {
 }
 
 }  // namespace
+
+// Out of line: one call is smaller than the request's five arguments at each send.
+__attribute__((noinline)) BOOL Send(HINTERNET request, const void* body, DWORD body_length) {
+  return HttpSendRequestA(request, nullptr, 0, const_cast<void*>(body), body_length);
+}
 
 void HttpExchange::Close() {
   CloseExchangeHandle(&request);

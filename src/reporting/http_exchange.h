@@ -77,6 +77,10 @@ bool OpenHttpRequest(HttpExchange* exchange, const char* url, DWORD url_length, 
 bool SendWithAuthRetry(HttpExchange* exchange, const void* body, DWORD body_length,
                        DWORD* status, NetworkDialogs dialogs);
 
+// Sends the open request once with body[body_length] (none: null, 0) and no
+// header text; HttpSendRequestA's result. No dialog, no retry.
+BOOL Send(HINTERNET request, const void* body, DWORD body_length);
+
 // The numeric HTTP status of a sent request, 0 when it cannot be read.
 DWORD QueryHttpStatus(HINTERNET request);
 
