@@ -18,13 +18,14 @@ size_t PassedLength(const ArgumentText& args, size_t pieces) {
   return pieces == 0 ? 0 : args.piece_end[pieces - 1];
 }
 
-// Offset of the first "/qn" among the passed-on pieces, or kNotFound.
+// Offset just past the first "/qn" among the passed-on pieces, or kNotFound,
+// which lies beyond every length.
 size_t FindQuietSwitch(const ArgumentText& args) {
   size_t passed = PassedLength(args, args.piece_count);
   for (size_t i = 0; i + 3 <= passed; ++i) {
     if (args.text[i] == kQuietSwitch[0] && args.text[i + 1] == kQuietSwitch[1] &&
         args.text[i + 2] == kQuietSwitch[2]) {
-      return i;
+      return i + 3;
     }
   }
   return kNotFound;
@@ -39,11 +40,11 @@ struct Layout {
 };
 
 Layout PlanLayout(const ArgumentText& args, size_t method_length, size_t max_length) {
-  size_t quiet_at = FindQuietSwitch(args);
+  const size_t quiet_end = FindQuietSwitch(args);
   for (size_t keep = args.piece_count + 1; keep-- > 0;) {
     size_t passed = PassedLength(args, keep);
     // " /qn" is needed unless a kept passed-on piece already carries "/qn".
-    bool quiet = args.quiet && !(quiet_at != kNotFound && quiet_at + 3 <= passed);
+    bool quiet = args.quiet && quiet_end > passed;
     size_t total = passed + (quiet ? kQuietPieceLength : 0) + method_length;
     if (total <= max_length) {
       return Layout{keep, quiet, method_length != 0, keep == args.piece_count};

@@ -48,12 +48,15 @@ bool IsInstallerEngineSufficient() {
 }
 
 int GetMsiexecPath(char* buffer, DWORD size) {
-  RegistryKey key;
-  if (key.Open(HKEY_LOCAL_MACHINE, kInstallerKey, KEY_READ) != ERROR_SUCCESS) return 0;
   DWORD bytes = size;
-  LONG status = RegQueryValueExA(key.Get(), "InstallerLocation", nullptr, nullptr,
-                                 reinterpret_cast<BYTE*>(buffer), &bytes);
-  key.Close();
+  LONG status;
+  {
+    // The key is closed when this block ends, before the text is examined.
+    RegistryKey key;
+    if (key.Open(HKEY_LOCAL_MACHINE, kInstallerKey, KEY_READ) != ERROR_SUCCESS) return 0;
+    status = RegQueryValueExA(key.Get(), "InstallerLocation", nullptr, nullptr,
+                              reinterpret_cast<BYTE*>(buffer), &bytes);
+  }
   if (status != ERROR_SUCCESS) return 0;
   // Registry data need not end in a NUL: only a text that ends within the
   // buffer is a location.

@@ -40,14 +40,11 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* f
   int32_t exit_code = kExitNoPackageOrNoEngineRun;
   int silent = 0;
   ArgumentText argument_text{};
-  char install_method[20];
   char package_path[kPathSize];
   char command_line[kCommandLineSize];
   char install_status[512];
 
   UpdateInstallStatus();
-  TextCopy(state.country, sizeof state.country, "YY");
-  TextCopy(install_method, sizeof install_method, kInstallMethod);
   TranslateArguments(argc, argv, &argument_text, &silent, &state.transform_language);
 
   if (!IsInstallerEngineSufficient()) {
@@ -84,7 +81,7 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* f
     return kExitMsiexecNotFound;
   }
 
-  FinishArgumentText(&argument_text, silent, state.reporting, install_method);
+  FinishArgumentText(&argument_text, silent, state.reporting, kInstallMethod);
   if (FormatCommandLine(command_line, sizeof command_line, state.msiexec_path, package_path,
                         state.transform_language, argument_text)) {
     exit_code = RunAndWait(command_line, state);
@@ -100,7 +97,7 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* f
   package.Close();
 
   if (state.reporting && !IsSuccessfulInstall(exit_code)) {
-    PostInstallStatus(state.post_status_url, install_method, "ic", state.country, kRuntimeBuild,
+    PostInstallStatus(state.post_status_url, kInstallMethod, "ic", state.country, kRuntimeBuild,
                       exit_code, dialogs);
   }
 

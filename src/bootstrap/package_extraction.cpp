@@ -41,7 +41,7 @@ bool IsVistaFamily(VersionCache* cache) {
 
 void GetLocalLowFolder(char* path) {
   SystemLibrary shell32("shell32.dll");
-  if (!shell32.Loaded()) return;
+  // Null too when shell32 could not be loaded.
   auto get_folder = shell32.FindAs<SHGetFolderPathExFn>("SHGetFolderPathEx");
   if (get_folder == nullptr) return;
   WCHAR wide[MAX_PATH];

@@ -5,23 +5,25 @@
 
 namespace kova {
 
+namespace {
+
+// The format of each step, applied to the path so far. The first two add a
+// folder name; the last two add the runtime's short name and version (a
+// format that adds one text ignores the version).
+const char* const kPathStepFormats[kPackagePathSteps] = {
+    "%s\\%s\\",
+    "%s%s\\",
+    "%s%s%s",
+    "%s\\%s%s.msi",
+};
+
+}  // namespace
+
 bool ExtendPackagePath(char* path, size_t cap, int step) {
   bool fit = false;
-  switch (step) {
-    case 0:
-      fit = TextFormat(path, cap, "%s\\%s\\", path, kMakerFolder);
-      break;
-    case 1:
-      fit = TextFormat(path, cap, "%s%s\\", path, kProductFolder);
-      break;
-    case 2:
-      fit = TextFormat(path, cap, "%s%s%s", path, kRuntimeShortName, kRuntimeVersion);
-      break;
-    case 3:
-      fit = TextFormat(path, cap, "%s\\%s%s.msi", path, kRuntimeShortName, kRuntimeVersion);
-      break;
-    default:
-      break;
+  if (step >= 0 && step < kPackagePathSteps) {
+    const char* name = step == 0 ? kMakerFolder : step == 1 ? kProductFolder : kRuntimeShortName;
+    fit = TextFormat(path, cap, kPathStepFormats[step], path, name, kRuntimeVersion);
   }
   if (!fit && cap != 0) path[0] = '\0';
   return fit;

@@ -62,21 +62,22 @@ int32_t ServicePackFromText(const char* text, size_t cap) {
   // sscanf semantics: letters match exactly, a blank in the format matches
   // any run of white space (also none), %d skips white space first.
   Cursor c{text, cap, 0};
-  if (!c.Take("Service")) return 0;
-  c.SkipBlanks();
-  if (!c.Take("Pack")) return 0;
-  c.SkipBlanks();
+  const char* const words[] = {"Service", "Pack"};
+  for (const char* word : words) {
+    if (!c.Take(word)) return 0;
+    c.SkipBlanks();
+  }
   bool negative = false;
   if (c.Peek() == '+' || c.Peek() == '-') negative = text[c.at++] == '-';
   if (c.Peek() < '0' || c.Peek() > '9') return 0;
-  int64_t value = 0;
+  uint32_t value = 0;
   while (c.Peek() >= '0' && c.Peek() <= '9') {
-    // Saturate instead of overflowing: only "2 or more" matters.
-    if (value < INT32_MAX) value = value * 10 + (text[c.at] - '0');
+    // Saturate at INT32_MAX instead of overflowing: only "2 or more" matters.
+    const uint32_t digit = static_cast<uint32_t>(text[c.at] - '0');
+    value = value > (INT32_MAX - digit) / 10 ? INT32_MAX : value * 10 + digit;
     ++c.at;
   }
-  if (value > INT32_MAX) value = INT32_MAX;
-  return static_cast<int32_t>(negative ? -value : value);
+  return negative ? -static_cast<int32_t>(value) : static_cast<int32_t>(value);
 }
 
 bool IsNt5Sp2ThroughNt6Version(uint32_t platform_id, uint32_t major, uint32_t minor,

@@ -12,18 +12,19 @@ const char kVendor[] = "KovaSoft";
 
 bool ReadVendorValue(const char* value_name, char* buffer, DWORD buffer_size) {
   if (buffer_size == 0) return false;
-  RegistryKey software;
-  RegistryKey vendor;
   DWORD size = buffer_size;
   uint32_t result = kErrorInvalidData;
-  if (software.Open(HKEY_LOCAL_MACHINE, kSoftware, KEY_READ) == ERROR_SUCCESS &&
-      vendor.Open(software.Get(), kVendor, KEY_READ) == ERROR_SUCCESS) {
-    result = static_cast<uint32_t>(vendor.QueryString(buffer, value_name, &size));
-  } else {
-    size = 0;
+  {
+    // Both keys are closed, the vendor key first, when this block ends.
+    RegistryKey software;
+    RegistryKey vendor;
+    if (software.Open(HKEY_LOCAL_MACHINE, kSoftware, KEY_READ) == ERROR_SUCCESS &&
+        vendor.Open(software.Get(), kVendor, KEY_READ) == ERROR_SUCCESS) {
+      result = static_cast<uint32_t>(vendor.QueryString(buffer, value_name, &size));
+    } else {
+      size = 0;
+    }
   }
-  vendor.Close();
-  software.Close();
   return AcceptVendorText(result, size, buffer, buffer_size);
 }
 
@@ -35,9 +36,7 @@ bool UpdateInstallStatus() {
     return false;
   }
   RegDeleteValueA(vendor.Get(), "InstallStatus");
-  vendor.Close();
-  software.Close();
-  return true;
+  return true;  // the vendor key is closed first, then the software key
 }
 
 }  // namespace kova

@@ -52,17 +52,17 @@ bool TextAppend(char* dst, size_t cap, const char* src) {
 
 namespace {
 
-// Writes digits of v in the given base (10 or 16, lower case) into out; returns count.
-size_t FormatUnsigned(uint32_t v, unsigned base, char* out) {
-  char rev[16];
-  size_t n = 0;
+// Writes the digits of v in the given base (10 or 16, lower case), terminated,
+// so that they end just before end; returns where they begin.
+char* FormatUnsigned(uint32_t v, unsigned base, char* end) {
+  char* p = end;
+  *--p = '\0';
   do {
     unsigned d = v % base;
-    rev[n++] = static_cast<char>(d < 10 ? '0' + d : 'a' + (d - 10));
+    *--p = static_cast<char>(d < 10 ? '0' + d : 'a' + (d - 10));
     v /= base;
   } while (v != 0);
-  for (size_t i = 0; i < n; ++i) out[i] = rev[n - 1 - i];
-  return n;
+  return p;
 }
 
 struct Writer {
@@ -78,8 +78,8 @@ struct Writer {
       fit = false;
     }
   }
-  void PutN(const char* s, size_t n) {
-    for (size_t i = 0; i < n && s[i] != '\0'; ++i) Put(s[i]);
+  void PutText(const char* s) {
+    for (; *s != '\0'; ++s) Put(*s);
   }
 };
 
@@ -89,49 +89,45 @@ bool TextFormatV(char* dst, size_t cap, const char* fmt, va_list args) {
   if (cap == 0) return false;
   Writer out{dst, cap, 0, true};
   for (const char* p = fmt; *p != '\0'; ++p) {
-    if (*p != '%') {
+    // A lone '%' at the end stands for itself.
+    if (*p != '%' || p[1] == '\0') {
       out.Put(*p);
       continue;
     }
-    char conv = p[1];
+    const char conv = *++p;
     char digits[16];
+    const char* text;
     switch (conv) {
-      case 's': {
-        const char* s = va_arg(args, const char*);
-        // When s is dst itself at the write position (the "%s..." from itself
-        // case), the forward copy writes each byte onto itself.
-        out.PutN(s != nullptr ? s : "", static_cast<size_t>(-1));
+      case 's':
+        text = va_arg(args, const char*);
+        if (text == nullptr) text = "";
         break;
-      }
-      case 'd': {
-        int32_t v = va_arg(args, int32_t);
-        uint32_t mag = v < 0 ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);
-        if (v < 0) out.Put('-');
-        out.PutN(digits, FormatUnsigned(mag, 10, digits));
-        break;
-      }
+      case 'd':
       case 'u':
-        out.PutN(digits, FormatUnsigned(va_arg(args, uint32_t), 10, digits));
+      case 'x': {
+        // %d takes a signed 32-bit value, %u and %x an unsigned one: the same bits.
+        uint32_t v = va_arg(args, uint32_t);
+        if (conv == 'd' && static_cast<int32_t>(v) < 0) {
+          out.Put('-');
+          v = 0u - v;
+        }
+        text = FormatUnsigned(v, conv == 'x' ? 16 : 10, digits + sizeof digits);
         break;
-      case 'x':
-        out.PutN(digits, FormatUnsigned(va_arg(args, uint32_t), 16, digits));
-        break;
+      }
       case 'c':
         out.Put(static_cast<char>(va_arg(args, int)));
-        break;
+        continue;
       case '%':
         out.Put('%');
-        break;
-      case '\0':  // a lone '%' at the end
-        out.Put('%');
-        dst[out.w] = '\0';
-        return out.fit;
+        continue;
       default:
         out.Put('%');
         out.Put(conv);
-        break;
+        continue;
     }
-    ++p;
+    // When a %s text is dst itself at the write position (the "%s..." from
+    // itself case), the forward copy writes each byte onto itself.
+    out.PutText(text);
   }
   dst[out.w] = '\0';
   return out.fit;
