@@ -28,9 +28,13 @@ uint32_t QueryStringResult(uint32_t query_status, uint32_t type, const char* dat
 bool AcceptVendorText(uint32_t query_string_result, uint32_t reported_size, char* buffer,
                       size_t buffer_size) {
   if (buffer == nullptr || buffer_size == 0) return false;
-  size_t length = TextLengthN(buffer, buffer_size);
-  bool usable = query_string_result == 0 && reported_size != 0 && length > 0 &&
-                length < buffer_size;
+  // The buffer is read only after a query that wrote it: callers need not
+  // clear it first.
+  bool usable = query_string_result == 0 && reported_size != 0;
+  if (usable) {
+    size_t length = TextLengthN(buffer, buffer_size);
+    usable = length > 0 && length < buffer_size;
+  }
   if (!usable) buffer[0] = '\0';
   return usable;
 }
