@@ -2,8 +2,8 @@
 """Builds the sample package reproducibly: wixl writes a random revision
 number (package code) and the build's time into the summary information, and
 the source files' modification times into the cabinet. The sources are copied
-with their times set to SOURCE_DATE_EPOCH (else the last commit's time, else
-1970), wixl builds from the copy, and the summary information is rewritten in
+with their times set to SOURCE_DATE_EPOCH (else the time of the last commit
+that changed the packaging folder, else 1970), wixl builds from the copy, and the summary information is rewritten in
 place, at the same sizes: the package code the source names, both times the
 same epoch.
 
@@ -28,7 +28,9 @@ def source_date_epoch(folder):
     if os.environ.get("SOURCE_DATE_EPOCH"):
         return int(os.environ["SOURCE_DATE_EPOCH"])
     try:
-        out = subprocess.run(["git", "-C", folder, "log", "-1", "--format=%ct"],
+        # The last commit that changed the packaging folder, so that commits
+        # elsewhere leave the package's bytes alone.
+        out = subprocess.run(["git", "-C", folder, "log", "-1", "--format=%ct", "--", "."],
                              capture_output=True, text=True, check=True).stdout.strip()
         return int(out)
     except (OSError, subprocess.CalledProcessError, ValueError):
