@@ -3,9 +3,9 @@
 number (package code) and the build's time into the summary information, and
 the source files' modification times into the cabinet. The sources are copied
 with their times set to SOURCE_DATE_EPOCH (else the time of the last commit
-that changed the packaging folder, else 1970), wixl builds from the copy, and the summary information is rewritten in
-place, at the same sizes: the package code the source names, both times the
-same epoch.
+that changed the packaging folder, else 1970), wixl builds from the copy, and
+the summary information is rewritten in place, at the same sizes: the package
+code the source names, both times the same epoch.
 
   scripts/build_sample_package.py OUT.msi PACKAGING-FOLDER PACKAGE-CODE-GUID
 """

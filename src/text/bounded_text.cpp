@@ -105,8 +105,9 @@ bool TextFormatV(char* dst, size_t cap, const char* fmt, va_list args) {
       case 'd':
       case 'u':
       case 'x': {
-        // %d takes a signed 32-bit value, %u and %x an unsigned one: the same bits.
-        uint32_t v = va_arg(args, uint32_t);
+        // %d takes a signed 32-bit value, %u and %x an unsigned one.
+        uint32_t v = conv == 'd' ? static_cast<uint32_t>(va_arg(args, int32_t))
+                                 : va_arg(args, uint32_t);
         if (conv == 'd' && static_cast<int32_t>(v) < 0) {
           out.Put('-');
           v = 0u - v;
