@@ -38,14 +38,9 @@ bool AppendXmlText(char* buffer, size_t cap, const char* value) {
 }
 
 bool AppendElement(char* buffer, size_t cap, const char* name, const char* value) {
-  bool fit = TextAppend(buffer, cap, "<");
-  fit = fit && TextAppend(buffer, cap, name);
-  fit = fit && TextAppend(buffer, cap, ">");
-  fit = fit && AppendXmlText(buffer, cap, value);
-  fit = fit && TextAppend(buffer, cap, "</");
-  fit = fit && TextAppend(buffer, cap, name);
-  fit = fit && TextAppend(buffer, cap, ">");
-  return fit;
+  // Each tag appended by one format call that starts from the buffer's own text.
+  return TextFormat(buffer, cap, "%s<%s>", buffer, name) && AppendXmlText(buffer, cap, value) &&
+         TextFormat(buffer, cap, "%s</%s>", buffer, name);
 }
 
 void SplitPostStatusUrl(const char* post_status_url, size_t* url_length, char* suite_id,
