@@ -129,18 +129,15 @@ void MaskSpan(char* body, size_t cap, const BodySpan& span) {
 }
 
 bool FormatReportLogText(const ReportLogFields& f, char* log, size_t cap) {
-  bool fit = TextFormat(log, cap, "InstallStatus:ret=%d visid=%s method=%s state=%s ver=%s,%s",
-                        static_cast<int32_t>(f.http_status), f.visitor_id, f.install_method,
-                        f.report_state, f.previous_version, f.build);
-  if (f.products[0] != '\0') {
-    fit = TextAppend(log, cap, " ICstatus=") && fit;
-    fit = TextAppend(log, cap, f.products) && fit;
-  }
-  if (f.response_length > 0) {
-    fit = TextAppend(log, cap, "\n") && fit;
-    fit = TextAppendN(log, cap, f.response, f.response_length) && fit;
-  }
-  return fit;
+  // The products part and the line break are empty texts when they are left out.
+  const bool with_products = f.products[0] != '\0';
+  const bool fit =
+      TextFormat(log, cap, "InstallStatus:ret=%d visid=%s method=%s state=%s ver=%s,%s%s%s%s",
+                 static_cast<int32_t>(f.http_status), f.visitor_id, f.install_method,
+                 f.report_state, f.previous_version, f.build, with_products ? " ICstatus=" : "",
+                 f.products, f.response_length > 0 ? "\n" : "");
+  // The response bytes carry no terminator: none of them, or all that fit.
+  return TextAppendN(log, cap, f.response, f.response_length) && fit;
 }
 
 }  // namespace kova
