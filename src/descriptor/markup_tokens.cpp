@@ -210,30 +210,27 @@ void NextMarkupToken() {
 }
 
 void DecodeMarkupEntities(char* text) {
-  static const struct {
-    const char* entity;
-    size_t length;
-    char replacement;
-  } kEntities[] = {
-      {"&amp;", 5, '&'}, {"&lt;", 4, '<'}, {"&gt;", 4, '>'},
-      {"&apos;", 6, '\''}, {"&quot;", 6, '"'},
-  };
+  // Each row: the character, then the entity that stands for it, ended by a
+  // NUL; an empty row ends the table. No entity starts another, so the order
+  // does not matter; it is that of the status report's escaping table, whose
+  // text this is, so that the product keeps one copy of it.
+  const char* const kEntities = "&&amp;\0<&lt;\0>&gt;\0\"&quot;\0'&apos;\0";
   // The output never outruns the input, and output is never read again, so
   // '&amp;lt;' becomes "&lt;" and stays so.
   const char* in = text;
   char* out = text;
   while (*in != '\0') {
-    bool replaced = false;
-    for (const auto& e : kEntities) {
-      if (*in != '&') break;
-      if (TextStartsWith(in, e.entity)) {
-        *out++ = e.replacement;
-        in += e.length;
-        replaced = true;
+    char c = *in;
+    size_t length = 1;
+    for (const char* row = kEntities; *row != '\0'; row += TextLength(row) + 1) {
+      if (TextStartsWith(in, row + 1)) {
+        c = row[0];
+        length = TextLength(row + 1);
         break;
       }
     }
-    if (!replaced) *out++ = *in++;
+    *out++ = c;
+    in += length;
   }
   *out = '\0';
 }

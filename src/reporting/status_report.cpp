@@ -16,7 +16,8 @@ constexpr char kElementNames[] =
 constexpr size_t kProp21Element = 3;
 constexpr size_t kProp20Element = 4;
 // The characters escaped in character data, each followed by its entity;
-// every row ends in a NUL, and an empty row ends the table.
+// every row ends in a NUL, and an empty row ends the table. The markup
+// reader's entity decoder holds the same text, so the product keeps one copy.
 constexpr const char* kXmlEntities = "&&amp;\0<&lt;\0>&gt;\0\"&quot;\0'&apos;\0";
 
 }  // namespace
@@ -37,14 +38,9 @@ bool AppendXmlText(char* buffer, size_t cap, const char* value) {
 }
 
 bool AppendElement(char* buffer, size_t cap, const char* name, const char* value) {
-  bool fit = TextAppend(buffer, cap, "<");
-  fit = fit && TextAppend(buffer, cap, name);
-  fit = fit && TextAppend(buffer, cap, ">");
-  fit = fit && AppendXmlText(buffer, cap, value);
-  fit = fit && TextAppend(buffer, cap, "</");
-  fit = fit && TextAppend(buffer, cap, name);
-  fit = fit && TextAppend(buffer, cap, ">");
-  return fit;
+  // Each tag appended by one format call that starts from the buffer's own text.
+  return TextFormat(buffer, cap, "%s<%s>", buffer, name) && AppendXmlText(buffer, cap, value) &&
+         TextFormat(buffer, cap, "%s</%s>", buffer, name);
 }
 
 void SplitPostStatusUrl(const char* post_status_url, size_t* url_length, char* suite_id,
@@ -133,18 +129,15 @@ void MaskSpan(char* body, size_t cap, const BodySpan& span) {
 }
 
 bool FormatReportLogText(const ReportLogFields& f, char* log, size_t cap) {
-  bool fit = TextFormat(log, cap, "InstallStatus:ret=%d visid=%s method=%s state=%s ver=%s,%s",
-                        static_cast<int32_t>(f.http_status), f.visitor_id, f.install_method,
-                        f.report_state, f.previous_version, f.build);
-  if (f.products[0] != '\0') {
-    fit = TextAppend(log, cap, " ICstatus=") && fit;
-    fit = TextAppend(log, cap, f.products) && fit;
-  }
-  if (f.response_length > 0) {
-    fit = TextAppend(log, cap, "\n") && fit;
-    fit = TextAppendN(log, cap, f.response, f.response_length) && fit;
-  }
-  return fit;
+  // The products part and the line break are empty texts when they are left out.
+  const bool with_products = f.products[0] != '\0';
+  const bool fit =
+      TextFormat(log, cap, "InstallStatus:ret=%d visid=%s method=%s state=%s ver=%s,%s%s%s%s",
+                 static_cast<int32_t>(f.http_status), f.visitor_id, f.install_method,
+                 f.report_state, f.previous_version, f.build, with_products ? " ICstatus=" : "",
+                 f.products, f.response_length > 0 ? "\n" : "");
+  // The response bytes carry no terminator: none of them, or all that fit.
+  return TextAppendN(log, cap, f.response, f.response_length) && fit;
 }
 
 }  // namespace kova

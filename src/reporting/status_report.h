@@ -46,6 +46,7 @@ bool AppendXmlText(char* buffer, size_t cap, const char* value);
 
 // Appends "<name>value</name>" to buffer[cap], the value escaped as above,
 // so that no value (a country header, a version text) can break the document.
+// buffer must already hold a terminated text (the tags are formatted from it).
 // Cut at the buffer's end and terminated; false when cut.
 bool AppendElement(char* buffer, size_t cap, const char* name, const char* value);
 

@@ -18,12 +18,10 @@ namespace {
 void GatherReportFacts(ReportFacts* facts, char* scratch) {
   GetOsDescription(facts->os_description, facts->architecture);
   GetVisitorId(facts->visitor_id, sizeof facts->visitor_id);
-  if (FindPreviousRuntimeVersion(scratch)) {
-    TextCopyN(facts->previous_version, sizeof facts->previous_version, scratch,
-              kPreviousVersionMaxChars);
-  } else {
-    TextCopy(facts->previous_version, sizeof facts->previous_version, kNoPreviousVersion);
-  }
+  // One copy for both: "XX" is far shorter than the limit.
+  const char* previous = FindPreviousRuntimeVersion(scratch) ? scratch : kNoPreviousVersion;
+  TextCopyN(facts->previous_version, sizeof facts->previous_version, previous,
+            kPreviousVersionMaxChars);
   facts->ready = true;
 }
 

@@ -71,8 +71,9 @@ int IsTrustedEndpoint(const char* url) {
   if (url[slash] == '\0') return 0;
   static constexpr const char* kDomains[] = {kPrimaryVendorDomain, kSecondVendorDomain};
   for (const char* domain : kDomains) {
-    if (EndsWithDomainAt(url, slash, domain, false) || EndsWithDomainAt(url, slash, domain, true)) {
-      return 1;
+    // Without a port, then with one.
+    for (int with_port = 0; with_port < 2; ++with_port) {
+      if (EndsWithDomainAt(url, slash, domain, with_port != 0)) return 1;
     }
   }
   return 0;

@@ -8,8 +8,9 @@
 
 namespace kova {
 
-// Fetched when the vendor key names no InstallerXmlURL.
-constexpr const char kDefaultDescriptorUrl[] =
+// Fetched when the vendor key names no InstallerXmlURL. A text, not an array:
+// the product pads a named array of 32 bytes or more to a 32-byte boundary.
+constexpr const char* kDefaultDescriptorUrl =
     "http://update.kova.com/update/1.6.0/1.6.0_07-b06.xml";
 
 // A URL holding one of these anywhere passes the first trust gate; the host

@@ -36,7 +36,11 @@ bool Matches(uint8_t row_value, uint32_t value) {
   return row_value == kAnyValue || row_value == value;
 }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+// The byte as an unsigned value, A-Z mapped to a-z: one unsigned range test.
+unsigned char LowerAscii(char c) {
+  const unsigned u = static_cast<unsigned char>(c);
+  return static_cast<unsigned char>(u - 'A' < 26u ? u + ('a' - 'A') : u);
+}
 
 }  // namespace
 
@@ -84,8 +88,8 @@ void ArchitectureName(uint32_t architecture, char* name, size_t cap) {
 
 int CompareVersionNamesIgnoringCase(const char* a, const char* b) {
   for (;; ++a, ++b) {
-    unsigned char x = static_cast<unsigned char>(LowerAscii(*a));
-    unsigned char y = static_cast<unsigned char>(LowerAscii(*b));
+    const unsigned char x = LowerAscii(*a);
+    const unsigned char y = LowerAscii(*b);
     if (x != y) return x < y ? -1 : 1;
     if (x == '\0') return 0;
   }

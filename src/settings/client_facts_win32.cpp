@@ -62,29 +62,31 @@ bool GetOsDescription(char* os_description, char* architecture) {
   return true;
 }
 
-bool FindPreviousRuntimeVersion(char* version) {
-  RegistryKey software;
-  RegistryKey vendor;
-  RegistryKey runtime;
-  if (software.Open(HKEY_LOCAL_MACHINE, "SOFTWARE", KEY_READ) != ERROR_SUCCESS ||
-      vendor.Open(software.Get(), "KovaSoft", KEY_READ) != ERROR_SUCCESS ||
-      runtime.Open(vendor.Get(), "Kova Runtime Environment", KEY_READ) != ERROR_SUCCESS) {
-    return false;
+// Out of line: inlined, the three closes were repeated on each of the caller's paths.
+__attribute__((noinline)) bool FindPreviousRuntimeVersion(char* version) {
+  // SOFTWARE, KovaSoft, then Kova Runtime Environment, each opened below the
+  // one before; the holders close them in the reverse order on the way out.
+  RegistryKey keys[3];
+  HKEY parent = HKEY_LOCAL_MACHINE;
+  const char* name = "SOFTWARE\0KovaSoft\0Kova Runtime Environment";
+  for (RegistryKey& key : keys) {
+    if (key.Open(parent, name, KEY_READ) != ERROR_SUCCESS) return false;
+    parent = key.Get();
+    name += TextLength(name) + 1;
   }
   // Only ever read as a text: the terminator alone starts it empty.
   char best[kRuntimeVersionNameSize];
   best[0] = '\0';
   bool found = false;
-  char name[kRuntimeVersionNameSize];
+  char subkey[kRuntimeVersionNameSize];
   // Any status but 0 ends the walk: no more subkeys, or a name longer than
   // the buffer (234), after which no subkey is looked at.
   for (DWORD index = 0;
-       RegEnumKeyA(runtime.Get(), index, name, sizeof name) == ERROR_SUCCESS; ++index) {
-    name[sizeof name - 1] = '\0';
-    if (OfferRuntimeVersion(name, best, sizeof best)) found = true;
+       RegEnumKeyA(parent, index, subkey, sizeof subkey) == ERROR_SUCCESS; ++index) {
+    subkey[sizeof subkey - 1] = '\0';
+    if (OfferRuntimeVersion(subkey, best, sizeof best)) found = true;
   }
   if (found) TextCopy(version, kRuntimeVersionNameSize, best);
-  // The holders close runtime, vendor, then software on the way out.
   return found;
 }
 
