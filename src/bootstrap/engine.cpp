@@ -19,7 +19,8 @@ using VerQueryValueAFn = BOOL(WINAPI*)(LPCVOID block, LPCSTR sub_block, LPVOID* 
 
 constexpr DWORD kVersionBlockSize = 1024;  // bytes of version information read from msi.dll
 
-const char kInstallerKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
+// A literal, not an array: an array of 32 bytes or more would be aligned to 32.
+constexpr const char* kInstallerKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
 
 }  // namespace
 

@@ -158,10 +158,12 @@ DWORD CompareWithResource(HANDLE file, const BYTE* bytes, DWORD size) {
 
 FatalError Failure(const char* label, DWORD code) { return FatalError{label, code}; }
 
-constexpr char kCreateLabel[] = "Installer : Wrapper.CreateFile ";
-constexpr char kWriteLabel[] = "Installer : Wrapper.WriteFile (In small chunks) ";
-constexpr char kCloseLabel[] = "Installer : Wrapper.CloseHandle ";
-constexpr char kVerifyLabel[] = "Installer : Wrapper.ReadFile ";
+// Pointers to literals, not arrays: the product's arrays of 32 bytes or more
+// are aligned to 32 bytes, and that padding would be stored in the exe.
+constexpr const char* kCreateLabel = "Installer : Wrapper.CreateFile ";
+constexpr const char* kWriteLabel = "Installer : Wrapper.WriteFile (In small chunks) ";
+constexpr const char* kCloseLabel = "Installer : Wrapper.CloseHandle ";
+constexpr const char* kVerifyLabel = "Installer : Wrapper.ReadFile ";
 
 // Creates the folder at path when it is missing and checks what is there.
 // The check asks for the name without a trailing backslash: with one, the

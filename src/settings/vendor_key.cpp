@@ -6,8 +6,10 @@
 namespace kova {
 
 namespace {
-const char kSoftware[] = "Software";
-const char kVendor[] = "KovaSoft";
+// Literals, not arrays: the product stores an identical literal once, and
+// "KovaSoft" is used elsewhere too.
+constexpr const char* kSoftware = "Software";
+constexpr const char* kVendor = "KovaSoft";
 }  // namespace
 
 bool ReadVendorValue(const char* value_name, char* buffer, DWORD buffer_size) {
