@@ -158,12 +158,11 @@ DWORD CompareWithResource(HANDLE file, const BYTE* bytes, DWORD size) {
 
 FatalError Failure(const char* label, DWORD code) { return FatalError{label, code}; }
 
-// Pointers to literals, not arrays: the product's arrays of 32 bytes or more
-// are aligned to 32 bytes, and that padding would be stored in the exe.
-constexpr const char* kCreateLabel = "Installer : Wrapper.CreateFile ";
-constexpr const char* kWriteLabel = "Installer : Wrapper.WriteFile (In small chunks) ";
-constexpr const char* kCloseLabel = "Installer : Wrapper.CloseHandle ";
-constexpr const char* kVerifyLabel = "Installer : Wrapper.ReadFile ";
+// The labels follow the message's common "Installer : Wrapper." (see fatal_message.h).
+constexpr const char* kCreateLabel = "CreateFile ";
+constexpr const char* kWriteLabel = "WriteFile (In small chunks) ";
+constexpr const char* kCloseLabel = "CloseHandle ";
+constexpr const char* kVerifyLabel = "ReadFile ";
 
 // Creates the folder at path when it is missing and checks what is there.
 // The check asks for the name without a trailing backslash: with one, the
@@ -215,7 +214,7 @@ int ExtractResourceToFile(HMODULE module, int resource_id, const char* resource_
   DWORD size = SizeofResource(module, resource);
   const BYTE* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, resource)));
   if (bytes == nullptr && size != 0) {
-    *fatal = FailWithLastError("Installer : Wrapper.LoadResource ");
+    *fatal = FailWithLastError("LoadResource ");
     return 0;
   }
 
