@@ -34,18 +34,16 @@ bool IsInstallerEngineSufficient() {
   SystemLibrary version("version.dll");
   auto get_info = version.FindAs<GetFileVersionInfoAFn>("GetFileVersionInfoA");
   auto query = version.FindAs<VerQueryValueAFn>("VerQueryValueA");
-  if (get_info == nullptr || query == nullptr) return false;
-
   // DWORD-aligned, as the version resource walkers expect.
   DWORD block[kVersionBlockSize / sizeof(DWORD)];
-  if (!get_info(msi_path, 0, kVersionBlockSize, block)) return false;
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
-  if (!query(block, "\\", reinterpret_cast<LPVOID*>(&fixed), &length) || fixed == nullptr ||
-      length < sizeof(VS_FIXEDFILEINFO)) {
-    return false;
-  }
-  return IsEngineVersionSufficient(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
+  // One way out, so that the library is freed in one place.
+  return get_info != nullptr && query != nullptr &&
+         get_info(msi_path, 0, kVersionBlockSize, block) &&
+         query(block, "\\", reinterpret_cast<LPVOID*>(&fixed), &length) && fixed != nullptr &&
+         length >= sizeof(VS_FIXEDFILEINFO) &&
+         IsEngineVersionSufficient(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
 }
 
 int GetMsiexecPath(char* buffer, DWORD size) {
