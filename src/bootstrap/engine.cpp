@@ -52,9 +52,11 @@ int GetMsiexecPath(char* buffer, DWORD size) {
   {
     // The key is closed when this block ends, before the text is examined.
     RegistryKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kInstallerKey, KEY_READ) != ERROR_SUCCESS) return 0;
-    status = RegQueryValueExA(key.Get(), "InstallerLocation", nullptr, nullptr,
-                              reinterpret_cast<BYTE*>(buffer), &bytes);
+    status = key.Open(HKEY_LOCAL_MACHINE, kInstallerKey, KEY_READ);
+    if (status == ERROR_SUCCESS) {
+      status = RegQueryValueExA(key.Get(), "InstallerLocation", nullptr, nullptr,
+                                reinterpret_cast<BYTE*>(buffer), &bytes);
+    }
   }
   if (status != ERROR_SUCCESS) return 0;
   // Registry data need not end in a NUL: only a text that ends within the
