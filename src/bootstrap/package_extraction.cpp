@@ -231,9 +231,12 @@ int ExtractResourceToFile(HMODULE module, int resource_id, const char* resource_
   // planted there), then the file is made anew: CREATE_NEW never opens an
   // existing file, so the elevated write cannot land in a file someone else
   // linked to this name.
-  if (!DeleteFileA(path) && GetLastError() != ERROR_FILE_NOT_FOUND) {
-    *fatal = FailWithLastError(kCreateLabel);
-    return 0;
+  if (!DeleteFileA(path)) {
+    error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) {
+      *fatal = Failure(kCreateLabel, error);
+      return 0;
+    }
   }
   FileHandle file(Os().CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
