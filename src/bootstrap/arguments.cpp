@@ -58,20 +58,19 @@ Layout PlanLayout(const ArgumentText& args, size_t method_length, size_t max_len
   return Layout{0, quiet, method, false};
 }
 
-// Appends lead, the first body_length characters of body, and trail as one
+// Appends lead, the first body_length characters of body, and a blank as one
 // piece when the whole piece fits; otherwise leaves it out, and every later one.
-bool AppendPiece(ArgumentText* args, const char* lead, const char* body, size_t body_length,
-                 const char* trail) {
+bool AppendPiece(ArgumentText* args, const char* lead, const char* body, size_t body_length) {
   if (args->full) return false;
   size_t length = TextLength(args->text);
-  size_t piece = TextLength(lead) + TextLengthN(body, body_length) + TextLength(trail);
+  size_t piece = TextLength(lead) + TextLengthN(body, body_length) + 1;  // 1: the blank
   if (piece > kMaxTextLength - length || args->piece_count >= kArgumentTextSize) {
     args->full = true;
     return false;
   }
   TextAppend(args->text, sizeof args->text, lead);
   TextAppendN(args->text, sizeof args->text, body, body_length);
-  TextAppend(args->text, sizeof args->text, trail);
+  TextAppend(args->text, sizeof args->text, " ");
   args->piece_end[args->piece_count++] = static_cast<uint16_t>(length + piece);
   return true;
 }
@@ -110,13 +109,13 @@ bool TranslateArguments(int argc, const char* const* argv, ArgumentText* args, i
       // The closing quote is assumed: the last character goes, whatever it is.
       size_t length = TextLength(arg);
       size_t body = length >= 4 ? length - 4 : 0;
-      all_kept &= AppendPiece(args, " ", arg + 3, body, " ");
+      all_kept &= AppendPiece(args, " ", arg + 3, body);
     } else if (TextStartsWith(arg, "/v")) {
-      all_kept &= AppendPiece(args, " ", arg + 2, kNotFound, " ");
+      all_kept &= AppendPiece(args, " ", arg + 2, kNotFound);
     } else if (TextEquals(arg, "/s")) {
       *silent = 1;
     } else {
-      all_kept &= AppendPiece(args, "", arg, kNotFound, " ");
+      all_kept &= AppendPiece(args, "", arg, kNotFound);
     }
   }
   return all_kept;

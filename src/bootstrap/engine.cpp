@@ -19,7 +19,8 @@ using VerQueryValueAFn = BOOL(WINAPI*)(LPCVOID block, LPCSTR sub_block, LPVOID* 
 
 constexpr DWORD kVersionBlockSize = 1024;  // bytes of version information read from msi.dll
 
-const char kInstallerKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
+// A literal, not an array: an array of 32 bytes or more would be aligned to 32.
+constexpr const char* kInstallerKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
 
 }  // namespace
 
@@ -33,18 +34,16 @@ bool IsInstallerEngineSufficient() {
   SystemLibrary version("version.dll");
   auto get_info = version.FindAs<GetFileVersionInfoAFn>("GetFileVersionInfoA");
   auto query = version.FindAs<VerQueryValueAFn>("VerQueryValueA");
-  if (get_info == nullptr || query == nullptr) return false;
-
   // DWORD-aligned, as the version resource walkers expect.
   DWORD block[kVersionBlockSize / sizeof(DWORD)];
-  if (!get_info(msi_path, 0, kVersionBlockSize, block)) return false;
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
-  if (!query(block, "\\", reinterpret_cast<LPVOID*>(&fixed), &length) || fixed == nullptr ||
-      length < sizeof(VS_FIXEDFILEINFO)) {
-    return false;
-  }
-  return IsEngineVersionSufficient(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
+  // One way out, so that the library is freed in one place.
+  return get_info != nullptr && query != nullptr &&
+         get_info(msi_path, 0, kVersionBlockSize, block) &&
+         query(block, "\\", reinterpret_cast<LPVOID*>(&fixed), &length) && fixed != nullptr &&
+         length >= sizeof(VS_FIXEDFILEINFO) &&
+         IsEngineVersionSufficient(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
 }
 
 int GetMsiexecPath(char* buffer, DWORD size) {
@@ -53,9 +52,11 @@ int GetMsiexecPath(char* buffer, DWORD size) {
   {
     // The key is closed when this block ends, before the text is examined.
     RegistryKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, kInstallerKey, KEY_READ) != ERROR_SUCCESS) return 0;
-    status = RegQueryValueExA(key.Get(), "InstallerLocation", nullptr, nullptr,
-                              reinterpret_cast<BYTE*>(buffer), &bytes);
+    status = key.Open(HKEY_LOCAL_MACHINE, kInstallerKey, KEY_READ);
+    if (status == ERROR_SUCCESS) {
+      status = RegQueryValueExA(key.Get(), "InstallerLocation", nullptr, nullptr,
+                                reinterpret_cast<BYTE*>(buffer), &bytes);
+    }
   }
   if (status != ERROR_SUCCESS) return 0;
   // Registry data need not end in a NUL: only a text that ends within the

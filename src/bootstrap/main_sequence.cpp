@@ -86,8 +86,8 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* f
                         state.transform_language, argument_text)) {
     exit_code = RunAndWait(command_line, state);
 
-    // The package asks for one more run by leaving "reinstall" (exactly so) behind.
-    install_status[0] = '\0';
+    // The package asks for one more run by leaving "reinstall" (exactly so)
+    // behind. ReadVendorValue leaves a text or an empty buffer either way.
     ReadVendorValue("InstallStatus", install_status, sizeof install_status);
     if (TextEquals(install_status, "reinstall")) {
       UpdateInstallStatus();

@@ -158,10 +158,11 @@ DWORD CompareWithResource(HANDLE file, const BYTE* bytes, DWORD size) {
 
 FatalError Failure(const char* label, DWORD code) { return FatalError{label, code}; }
 
-constexpr char kCreateLabel[] = "Installer : Wrapper.CreateFile ";
-constexpr char kWriteLabel[] = "Installer : Wrapper.WriteFile (In small chunks) ";
-constexpr char kCloseLabel[] = "Installer : Wrapper.CloseHandle ";
-constexpr char kVerifyLabel[] = "Installer : Wrapper.ReadFile ";
+// The labels follow the message's common "Installer : Wrapper." (see fatal_message.h).
+constexpr const char* kCreateLabel = "CreateFile ";
+constexpr const char* kWriteLabel = "WriteFile (In small chunks) ";
+constexpr const char* kCloseLabel = "CloseHandle ";
+constexpr const char* kVerifyLabel = "ReadFile ";
 
 // Creates the folder at path when it is missing and checks what is there.
 // The check asks for the name without a trailing backslash: with one, the
@@ -213,7 +214,7 @@ int ExtractResourceToFile(HMODULE module, int resource_id, const char* resource_
   DWORD size = SizeofResource(module, resource);
   const BYTE* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, resource)));
   if (bytes == nullptr && size != 0) {
-    *fatal = FailWithLastError("Installer : Wrapper.LoadResource ");
+    *fatal = FailWithLastError("LoadResource ");
     return 0;
   }
 
@@ -230,9 +231,12 @@ int ExtractResourceToFile(HMODULE module, int resource_id, const char* resource_
   // planted there), then the file is made anew: CREATE_NEW never opens an
   // existing file, so the elevated write cannot land in a file someone else
   // linked to this name.
-  if (!DeleteFileA(path) && GetLastError() != ERROR_FILE_NOT_FOUND) {
-    *fatal = FailWithLastError(kCreateLabel);
-    return 0;
+  if (!DeleteFileA(path)) {
+    error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) {
+      *fatal = Failure(kCreateLabel, error);
+      return 0;
+    }
   }
   FileHandle file(Os().CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));

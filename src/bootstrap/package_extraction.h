@@ -8,7 +8,8 @@
 
 namespace kova {
 
-// A fatal file error on the way to the package: the operation's label and the
+// A fatal file error on the way to the package: the operation's label (what
+// follows "Installer : Wrapper." in the message, e.g. "CreateFile ") and the
 // Windows error code. It travels up to the entry point, which shows it
 // (ShowFatalError) and ends the process with the code; label null: none.
 struct FatalError {
@@ -56,7 +57,8 @@ int ExtractResourceToFile(HMODULE module, int resource_id, const char* resource_
 
 // The fatal error for the last Windows error of the operation label names.
 FatalError FailWithLastError(const char* label);
-// Shows "<label> failed with error <n>: <system text>" (caption "Error").
+// Shows "Installer : Wrapper.<label> failed with error <n>: <system text>"
+// (caption "Error").
 void ShowFatalError(const FatalError& error);
 
 constexpr DWORD kExtractChunkSize = 8192;  // bytes per WriteFile

@@ -10,7 +10,7 @@
 
 namespace kova {
 
-extern const char kPolicyKeyPath[];
+extern const char* const kPolicyKeyPath;
 
 // ---- Vendor key ----
 // Reads a string value of the vendor key; true only for a non-empty text.

@@ -51,12 +51,6 @@ struct Cursor {
   void SkipBlanks() {
     while (IsSpaceChar(Peek())) ++at;
   }
-  bool Take(const char* word) {
-    for (; *word != '\0'; ++word, ++at) {
-      if (Peek() != *word) return false;
-    }
-    return true;
-  }
 };
 
 }  // namespace
@@ -64,12 +58,17 @@ struct Cursor {
 int32_t ServicePackFromText(const char* text, size_t cap) {
   if (text == nullptr) return 0;
   // sscanf semantics: letters match exactly, a blank in the format matches
-  // any run of white space (also none), %d skips white space first.
+  // any run of white space (also none), %d skips white space first: the
+  // format's text before %d, read here, ends in that skip as a blank.
   Cursor c{text, cap, 0};
-  const char* const words[] = {"Service", "Pack"};
-  for (const char* word : words) {
-    if (!c.Take(word)) return 0;
-    c.SkipBlanks();
+  for (const char* f = "Service Pack "; *f != '\0'; ++f) {
+    if (*f == ' ') {
+      c.SkipBlanks();
+    } else if (c.Peek() != *f) {
+      return 0;
+    } else {
+      ++c.at;
+    }
   }
   bool negative = false;
   if (c.Peek() == '+' || c.Peek() == '-') negative = text[c.at++] == '-';

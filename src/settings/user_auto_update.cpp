@@ -20,7 +20,7 @@ using CryptProtectDataFn = BOOL(WINAPI*)(DATA_BLOB* in, LPCWSTR description, DAT
 
 // The 32-bit value 100, little-endian.
 const BYTE kAutoUpdateCheckData[4] = {0x64, 0x00, 0x00, 0x00};
-const char kAutoUpdateCheckValue[] = "EnableAutoUpdateCheck";
+constexpr const char* kAutoUpdateCheckValue = "EnableAutoUpdateCheck";
 
 }  // namespace
 

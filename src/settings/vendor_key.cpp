@@ -6,8 +6,18 @@
 namespace kova {
 
 namespace {
-const char kSoftware[] = "Software";
-const char kVendor[] = "KovaSoft";
+// Literals, not arrays: the product stores an identical literal once, and
+// "KovaSoft" is used elsewhere too.
+constexpr const char* kSoftware = "Software";
+constexpr const char* kVendor = "KovaSoft";
+
+// Opens "Software" for reading into software, then the vendor key below it
+// with access into vendor; true when both are open.
+bool OpenVendorKey(RegistryKey* software, RegistryKey* vendor, REGSAM access) {
+  return software->Open(HKEY_LOCAL_MACHINE, kSoftware, KEY_READ) == ERROR_SUCCESS &&
+         vendor->Open(software->Get(), kVendor, access) == ERROR_SUCCESS;
+}
+
 }  // namespace
 
 bool ReadVendorValue(const char* value_name, char* buffer, DWORD buffer_size) {
@@ -18,8 +28,7 @@ bool ReadVendorValue(const char* value_name, char* buffer, DWORD buffer_size) {
     // Both keys are closed, the vendor key first, when this block ends.
     RegistryKey software;
     RegistryKey vendor;
-    if (software.Open(HKEY_LOCAL_MACHINE, kSoftware, KEY_READ) == ERROR_SUCCESS &&
-        vendor.Open(software.Get(), kVendor, KEY_READ) == ERROR_SUCCESS) {
+    if (OpenVendorKey(&software, &vendor, KEY_READ)) {
       result = static_cast<uint32_t>(vendor.QueryString(buffer, value_name, &size));
     } else {
       size = 0;
@@ -31,10 +40,7 @@ bool ReadVendorValue(const char* value_name, char* buffer, DWORD buffer_size) {
 bool UpdateInstallStatus() {
   RegistryKey software;
   RegistryKey vendor;
-  if (software.Open(HKEY_LOCAL_MACHINE, kSoftware, KEY_READ) != ERROR_SUCCESS ||
-      vendor.Open(software.Get(), kVendor, KEY_READ | KEY_WRITE) != ERROR_SUCCESS) {
-    return false;
-  }
+  if (!OpenVendorKey(&software, &vendor, KEY_READ | KEY_WRITE)) return false;
   RegDeleteValueA(vendor.Get(), "InstallStatus");
   return true;  // the vendor key is closed first, then the software key
 }

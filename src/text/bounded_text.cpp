@@ -118,11 +118,10 @@ bool TextFormatV(char* dst, size_t cap, const char* fmt, va_list args) {
       case 'c':
         out.Put(static_cast<char>(va_arg(args, int)));
         continue;
-      case '%':
+      default:  // no conversion: the '%' and the character after it stand as they are
         out.Put('%');
-        continue;
-      default:
-        out.Put('%');
+        [[fallthrough]];
+      case '%':  // "%%" is one '%'
         out.Put(conv);
         continue;
     }

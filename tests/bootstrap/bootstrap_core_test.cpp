@@ -67,11 +67,11 @@ TEST(FatalMessage, LabelCodeAndSystemText) {
     const char* system_text;
     const char* expect;
   } cases[] = {
-      {"Installer : Wrapper.CreateFile ", 5, "Access denied.\r\n",
+      {"CreateFile ", 5, "Access denied.\r\n",
        "Installer : Wrapper.CreateFile  failed with error 5: Access denied.\r\n"},
-      {"Installer : Wrapper.WriteFile (In small chunks) ", 112, "",
+      {"WriteFile (In small chunks) ", 112, "",
        "Installer : Wrapper.WriteFile (In small chunks)  failed with error 112: "},
-      {"Installer : Wrapper.CloseHandle ", -1, nullptr,
+      {"CloseHandle ", -1, nullptr,
        "Installer : Wrapper.CloseHandle  failed with error -1: "},
   };
   for (const auto& c : cases) {

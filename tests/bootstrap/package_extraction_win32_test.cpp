@@ -382,8 +382,9 @@ TEST_F(ExtractionTest, MissingResourceReturnsZeroAndWritesNothing) {
   EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-const char kCreateLabel[] = "Installer : Wrapper.CreateFile ";
-const char kWriteLabel[] = "Installer : Wrapper.WriteFile (In small chunks) ";
+// What follows "Installer : Wrapper." in the message.
+const char kCreateLabel[] = "CreateFile ";
+const char kWriteLabel[] = "WriteFile (In small chunks) ";
 
 // The error travels up as a value, and the entry point's box shows it exactly so.
 void ExpectFatal(const FatalError& fatal, DWORD code, const char* label) {
@@ -398,7 +399,8 @@ void ExpectFatal(const FatalError& fatal, DWORD code, const char* label) {
   char* system_text = nullptr;
   FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
                  LANG_USER_DEFAULT, reinterpret_cast<LPSTR>(&system_text), 0, nullptr);
-  std::string expect = std::string(label) + " failed with error " + std::to_string(code) + ": " +
+  std::string expect = std::string("Installer : Wrapper.") + label + " failed with error " +
+                       std::to_string(code) + ": " +
                        (system_text ? system_text : "");
   if (system_text != nullptr) LocalFree(system_text);
   EXPECT_EQ(recorder.text, expect);
@@ -430,10 +432,8 @@ TEST_F(ExtractionTest, FileErrorsComeBackAsTheFatalError) {
       {"write fails", package, 0, kWriteFails, ERROR_DISK_FULL, kWriteLabel},
       // A write that succeeds without progress would loop forever.
       {"write makes no progress", package, 0, kZeroProgress, ERROR_WRITE_FAULT, kWriteLabel},
-      {"close fails", package, 0, kCloseFails, ERROR_INVALID_HANDLE,
-       "Installer : Wrapper.CloseHandle "},
-      {"written bytes differ", package, 0, kCorruptWrite, ERROR_FILE_CORRUPT,
-       "Installer : Wrapper.ReadFile "},
+      {"close fails", package, 0, kCloseFails, ERROR_INVALID_HANDLE, "CloseHandle "},
+      {"written bytes differ", package, 0, kCorruptWrite, ERROR_FILE_CORRUPT, "ReadFile "},
       {"reopen fails", package, 0, kReopenFails, ERROR_SHARING_VIOLATION, kCreateLabel},
   };
   for (const auto& c : cases) {
