@@ -36,22 +36,26 @@ void AppendStatusLog(const char* text) {
   Os().GetLocalTime(&now);
   const LocalTime local{now.wYear, now.wMonth, now.wDayOfWeek, now.wDay,
                         now.wHour, now.wMinute, now.wSecond};
-  char prefix[kLogPrefixSize];
-  FormatLogPrefix(&local, prefix, sizeof prefix);
+  // The whole entry in one buffer, so that it goes out in one write: the
+  // prefix is made in its first kLogPrefixSize bytes, the text appended later.
+  char entry[kLogPrefixSize + kLogTextSize];
+  FormatLogPrefix(&local, entry, kLogPrefixSize);
 
   char path[kLogPathSize];
   char folder[kLogPathSize];
   // TMPDIR first; when it is unset, or too long for the path, the
-  // platform's temporary folder (which ends in a backslash).
-  if (!BuildStatusLogPath(ReadTmpDir(folder, sizeof folder), nullptr, path, sizeof path)) {
+  // platform's temporary folder (which ends in a backslash). One call site
+  // for both tries: the path is built in one place.
+  const char* tmpdir = ReadTmpDir(folder, sizeof folder);
+  const char* temp_folder = nullptr;
+  while (!BuildStatusLogPath(tmpdir, temp_folder, path, sizeof path)) {
+    if (temp_folder != nullptr) return;
     DWORD length = GetTempPathA(sizeof folder, folder);
     if (length == 0 || length >= sizeof folder) return;
-    if (!BuildStatusLogPath(nullptr, folder, path, sizeof path)) return;
+    tmpdir = nullptr;
+    temp_folder = folder;
   }
 
-  // The whole entry in one buffer, so that it goes out in one write.
-  char entry[kLogPrefixSize + kLogTextSize];
-  TextCopy(entry, sizeof entry, prefix);
   TextAppend(entry, sizeof entry, text);
 
   // Append-only access: every write lands at the end of the file as it is
