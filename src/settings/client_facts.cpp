@@ -37,9 +37,9 @@ bool Matches(uint8_t row_value, uint32_t value) {
 }
 
 // The byte as an unsigned value, A-Z mapped to a-z: one unsigned range test.
-unsigned char LowerAscii(char c) {
+unsigned LowerAscii(char c) {
   const unsigned u = static_cast<unsigned char>(c);
-  return static_cast<unsigned char>(u - 'A' < 26u ? u + ('a' - 'A') : u);
+  return u - 'A' < 26u ? u + ('a' - 'A') : u;
 }
 
 }  // namespace
@@ -87,12 +87,14 @@ void ArchitectureName(uint32_t architecture, char* name, size_t cap) {
 }
 
 int CompareVersionNamesIgnoringCase(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    const unsigned char x = LowerAscii(*a);
-    const unsigned char y = LowerAscii(*b);
-    if (x != y) return x < y ? -1 : 1;
-    if (x == '\0') return 0;
-  }
+  // The difference of the first bytes that differ, or of the terminators.
+  int x;
+  int y;
+  do {
+    x = LowerAscii(*a++);
+    y = LowerAscii(*b++);
+  } while (x == y && x != '\0');
+  return x - y;
 }
 
 bool OfferRuntimeVersion(const char* name, char* best, size_t cap) {
