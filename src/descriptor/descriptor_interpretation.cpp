@@ -12,11 +12,14 @@ const char kUsableVersion[] = "1.0";
 const char kFallbackLanguage[] = "en";
 const char kReportingOff[] = "0";
 
-// The value of a setting element: the text of its first child node, or none
-// when the element is missing or empty. A first child that is an element
-// gives its name, as the reader stores it in the same field; an untrusted
-// value goes no further than the package (the endpoints check every URL).
-const char* SettingText(const MarkupNode* element) {
+// The value of the block's setting element of that name: the text of its
+// first child node, or none when the element is missing or empty. A first
+// child that is an element gives its name, as the reader stores it in the
+// same field; an untrusted value goes no further than the package (the
+// endpoints check every URL). One function for both settings, so that the
+// lookup is compiled once.
+const char* SettingText(MarkupNode* block, const char* name) {
+  const MarkupNode* element = FindChildElement(block->firstChild, name);
   if (element == nullptr || element->firstChild == nullptr) return nullptr;
   return element->firstChild->text;
 }
@@ -37,7 +40,7 @@ void ApplyDescriptorTree(MarkupNode* first_node, const char* language_tag, Proce
     const bool own_language = TextEquals(language, language_tag);
     if (!own_language && !TextEquals(language, kFallbackLanguage)) continue;
 
-    const char* post_status = SettingText(FindChildElement(block->firstChild, "post-status"));
+    const char* post_status = SettingText(block, "post-status");
     state->reporting = 0;
     if (post_status != nullptr && !TextEquals(post_status, kReportingOff)) {
       // Longer texts keep their first 255 bytes.
@@ -46,7 +49,7 @@ void ApplyDescriptorTree(MarkupNode* first_node, const char* language_tag, Proce
     }
     // Looked up only now (lookups change nothing): found first, the code above
     // was compiled twice, once for each outcome.
-    const char* country_lookup = SettingText(FindChildElement(block->firstChild, "cntry-lookup"));
+    const char* country_lookup = SettingText(block, "cntry-lookup");
     if (country_lookup != nullptr) {
       TextCopy(state->country_lookup_url, sizeof state->country_lookup_url, country_lookup);
     }
