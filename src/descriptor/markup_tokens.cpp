@@ -54,6 +54,15 @@ const char* PassMarker(const char* found, size_t markerLength) {
   return *found == '\0' ? found : found + markerLength;
 }
 
+// The markup passed over between tokens, by its opening and closing text,
+// tried in this order at every stop: a comment is taken first, so "<!--"
+// never counts as a declaration. Fixed rows: no pointers to relocate.
+struct SkippedMarkup {
+  char open[5];
+  char close[4];
+};
+constexpr SkippedMarkup kSkippedMarkup[] = {{"<!--", "-->"}, {"<!", ">"}, {"<?", "?>"}};
+
 }  // namespace
 
 MarkupAllocator StandardMarkupAllocator() { return MarkupAllocator{malloc, free}; }
@@ -159,15 +168,11 @@ const char* SkipInsignificant() {
   for (;;) {
     const char* passStart = p;
     while (IsSkippedSpace(*p)) ++p;
-    // A comment is taken first, so "<!--" never counts as a declaration.
-    if (*p == '<' && TextStartsWith(p, "<!--")) {
-      p = PassMarker(FindMarker(p + 4, "-->"), 3);
-    }
-    if (*p == '<' && p[1] == '!') {
-      p = PassMarker(FindMarker(p + 2, ">"), 1);
-    }
-    if (*p == '<' && p[1] == '?') {
-      p = PassMarker(FindMarker(p + 2, "?>"), 2);
+    for (const SkippedMarkup& skipped : kSkippedMarkup) {
+      if (TextStartsWith(p, skipped.open)) {
+        p = PassMarker(FindMarker(p + TextLength(skipped.open), skipped.close),
+                       TextLength(skipped.close));
+      }
     }
     g_active->cursor = p;
     if (p == passStart) return p;
