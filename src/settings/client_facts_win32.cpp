@@ -46,10 +46,8 @@ void GatherOsFacts(OsFacts* facts) {
   QueryOsVersion(&version);
   OsNameForVersion(version.dwPlatformId, version.dwMajorVersion, version.dwMinorVersion,
                    version.wProductType, facts->os_name, sizeof facts->os_name);
-  facts->service_pack = 0;
-  if (version.szCSDVersion[0] != '\0') {
-    facts->service_pack = ServicePackFromText(version.szCSDVersion, sizeof version.szCSDVersion);
-  }
+  // An empty text has no service pack: ServicePackFromText gives 0 for it.
+  facts->service_pack = ServicePackFromText(version.szCSDVersion, sizeof version.szCSDVersion);
   ArchitectureName(NativeArchitecture(), facts->architecture, sizeof facts->architecture);
   facts->ready = true;
 }
