@@ -58,14 +58,16 @@ void SplitPostStatusUrl(const char* post_status_url, size_t* url_length, char* s
 
 bool IsDevelopmentSuite(const char* suite_id) { return TextEquals(suite_id, kDevelopmentSuite); }
 
-void Prop20Value(const char* post_status_url, char* value, size_t cap) {
-  if (!TextContains(post_status_url, "https://")) {
+bool Prop20Value(const char* post_status_url, char* value, size_t cap) {
+  const bool https = TextContains(post_status_url, "https://");
+  if (!https) {
     TextCopy(value, cap, "plaintextdummy");
   } else if (TextStartsWith(post_status_url, kMetricsPrefix)) {
     TextFormat(value, cap, "%x", kMetricsToken);
   } else {
     TextCopy(value, cap, "qaplaceholder");
   }
+  return https;
 }
 
 bool FormatProductsText(const char* install_status, int32_t exit_code, char* products,

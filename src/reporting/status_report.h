@@ -62,7 +62,8 @@ bool IsDevelopmentSuite(const char* suite_id);
 // The prop20 value for the whole post-status URL: the production token for
 // an https URL that starts with the production metrics prefix,
 // "qaplaceholder" for any other URL holding "https://", else "plaintextdummy".
-void Prop20Value(const char* post_status_url, char* value, size_t cap);
+// Returns whether the URL holds "https://".
+bool Prop20Value(const char* post_status_url, char* value, size_t cap);
 
 // ";krt|<code>", followed by the install status unless that is empty or
 // "exists". "exists" with 1602 or 1603 reports -128. Cut to fit; false when cut.

@@ -51,7 +51,8 @@ int PostInstallStatus(const char* post_status_url, const char* install_method,
   char ping_test[kPingTestSize];
   const bool with_prop21 = ReadVendorValue("PingTest", ping_test, sizeof ping_test) || development;
   char prop20[kProp20Size];
-  Prop20Value(post_status_url, prop20, sizeof prop20);
+  // The URL is searched for "https://" once, for prop20 and the request flags.
+  const bool https = Prop20Value(post_status_url, prop20, sizeof prop20);
 
   // The install status the package left is read once and deleted at once.
   char status_text[kStatusTextSize];
@@ -81,7 +82,7 @@ int PostInstallStatus(const char* post_status_url, const char* install_method,
   TextCopyN(url, sizeof url, post_status_url, url_length);
   char request_path[kStatusTextSize];
   DWORD flags = kHttpRequestFlags;
-  if (TextContains(post_status_url, "https://")) flags |= INTERNET_FLAG_SECURE;
+  if (https) flags |= INTERNET_FLAG_SECURE;
   HttpExchange exchange;
   if (!OpenHttpRequest(&exchange, url, static_cast<DWORD>(TextLength(url)), "POST", flags,
                        kReportUrlPartSize, request_path, sizeof request_path,
