@@ -167,14 +167,10 @@ bool SendWithAuthRetry(HttpExchange* exchange, const void* body, DWORD body_leng
     *status = 0;
   }
   // A proxy asking for credentials: repeat for as long as the user retries.
-  bool keep_trying = may_ask;
-  while (*status == HTTP_STATUS_PROXY_AUTH_REQ && keep_trying) {
-    if (AskUser(request, error) == ERROR_INTERNET_FORCE_RETRY) {
-      Send(request, body, body_length);
-      ReadStatusCode(request, status);
-    } else {
-      keep_trying = false;
-    }
+  while (may_ask && *status == HTTP_STATUS_PROXY_AUTH_REQ &&
+         AskUser(request, error) == ERROR_INTERNET_FORCE_RETRY) {
+    Send(request, body, body_length);
+    ReadStatusCode(request, status);
   }
   return true;
 }
