@@ -11,12 +11,6 @@ const char kDayNames[7][4] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 const char kMonthNames[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
-// Two digits with a leading zero, for values below 100.
-struct TwoDigits {
-  explicit TwoDigits(uint32_t value)
-      : text{static_cast<char>('0' + value / 10), static_cast<char>('0' + value % 10), '\0'} {}
-  char text[3];
-};
 
 }  // namespace
 
@@ -27,9 +21,17 @@ bool FormatLogTimeStamp(const LocalTime& t, char* stamp, size_t cap) {
                   t.day <= 31 && t.hour <= 23 && t.minute <= 59 && t.second <= 59 &&
                   t.year >= 1000 && t.year <= 9999;
   if (!in_range) return false;
-  bool fit = TextFormat(stamp, cap, "%s %s %s %s:%s:%s %u\n", kDayNames[t.day_of_week],
-                        kMonthNames[t.month - 1], TwoDigits(t.day).text, TwoDigits(t.hour).text,
-                        TwoDigits(t.minute).text, TwoDigits(t.second).text, t.year);
+  // "dd hh:mm:ss": each value in two digits with a leading zero (all are
+  // below 100), followed by its separator; the last one by the terminator.
+  const uint32_t values[] = {t.day, t.hour, t.minute, t.second};
+  char clock[12];
+  for (size_t i = 0; i < 4; ++i) {
+    clock[3 * i] = static_cast<char>('0' + values[i] / 10);
+    clock[3 * i + 1] = static_cast<char>('0' + values[i] % 10);
+    clock[3 * i + 2] = " ::"[i];
+  }
+  bool fit = TextFormat(stamp, cap, "%s %s %s %u\n", kDayNames[t.day_of_week],
+                        kMonthNames[t.month - 1], clock, t.year);
   if (!fit) stamp[0] = '\0';
   return fit;
 }
