@@ -37,8 +37,7 @@ int FetchUpdateDescriptor(ProcessState* state) {
 
   HttpExchange exchange;
   char request_target[kRequestTargetSize];
-  if (!OpenHttpRequest(&exchange, url, static_cast<DWORD>(TextLength(url)), "GET",
-                       kHttpRequestFlags, kMaxUrlPartSize, request_target,
+  if (!OpenHttpRequest(&exchange, url, "GET", kHttpRequestFlags, kMaxUrlPartSize, request_target,
                        sizeof request_target, HostPolicy::kAnyHost)) {
     return 0;
   }

@@ -18,9 +18,8 @@ int LookupCountry(const char* url, char* country, NetworkDialogs dialogs) {
   HttpExchange exchange;
   // The request's object name first, then the header name and its value.
   char header[kHeaderBufferSize];
-  if (!OpenHttpRequest(&exchange, url, static_cast<DWORD>(TextLength(url)), "HEAD",
-                       kHttpRequestFlags, kLookupPartSize, header, sizeof header,
-                       HostPolicy::kTrustedOnly)) {
+  if (!OpenHttpRequest(&exchange, url, "HEAD", kHttpRequestFlags, kLookupPartSize, header,
+                       sizeof header, HostPolicy::kTrustedOnly)) {
     return 0;
   }
   DWORD status = 0;

@@ -62,8 +62,8 @@ void HttpExchange::Close() {
   CloseExchangeHandle(&internet);
 }
 
-bool OpenHttpRequest(HttpExchange* exchange, const char* url, DWORD url_length, const char* verb,
-                     DWORD flags, DWORD part_size, char* request_path, DWORD request_path_size,
+bool OpenHttpRequest(HttpExchange* exchange, const char* url, const char* verb, DWORD flags,
+                     DWORD part_size, char* request_path, DWORD request_path_size,
                      HostPolicy policy) {
   exchange->Close();
   if (part_size == 0 || part_size > kMaxUrlPartSize || request_path_size == 0) return false;
@@ -101,9 +101,10 @@ bool OpenHttpRequest(HttpExchange* exchange, const char* url, DWORD url_length, 
   parts.lpszPassword = password;
   parts.dwPasswordLength = part_size;
   parts.nPort = 0;
-  // A URL the splitter refuses leaves the buffers undefined: end here.
-  if (!InternetCrackUrlA(url, url_length, 0, &parts) || parts.dwHostNameLength == 0 ||
-      host[0] == '\0') {
+  // A URL the splitter refuses leaves the buffers undefined: end here. Its
+  // length is measured here, once for every caller.
+  if (!InternetCrackUrlA(url, static_cast<DWORD>(TextLength(url)), 0, &parts) ||
+      parts.dwHostNameLength == 0 || host[0] == '\0') {
     exchange->Close();
     return false;
   }

@@ -51,9 +51,9 @@ enum class HostPolicy {
   kTrustedOnly,  // URLs from the descriptor: see IsTrustedHost
 };
 
-// Opens the three handles of a request for the first url_length characters
-// of url. part_size is the capacity of each URL-part buffer (at most
-// kMaxUrlPartSize); request_path[request_path_size] receives the object name
+// Opens the three handles of a request for the terminated text url, all of
+// it handed to the splitter. part_size is the capacity of each URL-part
+// buffer (at most kMaxUrlPartSize); request_path[request_path_size] receives the object name
 // (the URL path or "/", then any query or fragment). An "https" URL gets
 // INTERNET_FLAG_SECURE on top of flags, and every request gets
 // INTERNET_FLAG_NO_AUTO_REDIRECT: a 3xx answer is a status like any other, so
@@ -61,8 +61,8 @@ enum class HostPolicy {
 // connection and the request carry the time-outs above. Fails, with every handle released,
 // when a handle cannot be opened, when the URL cannot be split, when its host
 // is empty or refused by the policy, or when the object name does not fit.
-bool OpenHttpRequest(HttpExchange* exchange, const char* url, DWORD url_length, const char* verb,
-                     DWORD flags, DWORD part_size, char* request_path, DWORD request_path_size,
+bool OpenHttpRequest(HttpExchange* exchange, const char* url, const char* verb, DWORD flags,
+                     DWORD part_size, char* request_path, DWORD request_path_size,
                      HostPolicy policy);
 
 // Sends the open request with body[body_length] (none: null, 0) and no header

@@ -84,9 +84,8 @@ int PostInstallStatus(const char* post_status_url, const char* install_method,
   DWORD flags = kHttpRequestFlags;
   if (https) flags |= INTERNET_FLAG_SECURE;
   HttpExchange exchange;
-  if (!OpenHttpRequest(&exchange, url, static_cast<DWORD>(TextLength(url)), "POST", flags,
-                       kReportUrlPartSize, request_path, sizeof request_path,
-                       HostPolicy::kTrustedOnly)) {
+  if (!OpenHttpRequest(&exchange, url, "POST", flags, kReportUrlPartSize, request_path,
+                       sizeof request_path, HostPolicy::kTrustedOnly)) {
     return 0;
   }
   DWORD status = 0;

@@ -100,8 +100,8 @@ TEST_F(HttpExchangeTest, RefusedUrlsEndBeforeConnecting) {
     released.clear();
     HttpExchange exchange;
     char request_path[256];
-    bool opened = OpenHttpRequest(&exchange, c.url.c_str(), static_cast<DWORD>(c.url.size()),
-                                  "HEAD", kHttpRequestFlags, 256, request_path,
+    bool opened = OpenHttpRequest(&exchange, c.url.c_str(), "HEAD", kHttpRequestFlags, 256,
+                                  request_path,
                                   sizeof request_path, HostPolicy::kTrustedOnly);
     EXPECT_EQ(opened, c.opens);
     if (!opened) {
@@ -195,7 +195,7 @@ TEST_F(HttpExchangeTest, SilentNetworkErrorsShowNoDialog) {
     {  // The platform's own report of this failure, so the case is what it claims.
       HttpExchange exchange;
       char request_path[256];
-      ASSERT_TRUE(OpenHttpRequest(&exchange, "http://x.kova.com/", 18, "HEAD", kHttpRequestFlags,
+      ASSERT_TRUE(OpenHttpRequest(&exchange, "http://x.kova.com/", "HEAD", kHttpRequestFlags,
                                   256, request_path, sizeof request_path,
                                   HostPolicy::kTrustedOnly));
       EXPECT_FALSE(HttpSendRequestA(exchange.request, nullptr, 0, nullptr, 0));

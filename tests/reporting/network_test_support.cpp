@@ -62,7 +62,7 @@ ExchangeOutcome Post(const std::string& url, const std::string& body, NetworkDia
   ExchangeOutcome outcome;
   HttpExchange exchange;
   char request_path[512];
-  outcome.opened = OpenHttpRequest(&exchange, url.c_str(), static_cast<DWORD>(url.size()), "POST",
+  outcome.opened = OpenHttpRequest(&exchange, url.c_str(), "POST",
                                    kHttpRequestFlags, 256, request_path, sizeof request_path,
                                    HostPolicy::kTrustedOnly);
   if (outcome.opened) {
