@@ -13,7 +13,8 @@ constexpr DWORD kHeaderBufferSize = 256;  // the object name, then the header
 
 int LookupCountry(const char* url, char* country, NetworkDialogs dialogs) {
   TextCopy(country, kCountryCodeSize, kUnknownCountry);
-  if (url[0] == '\0' || !IsTrustedEndpoint(url)) return 0;
+  // An empty URL is never a trusted one: no test of its own.
+  if (!IsTrustedEndpoint(url)) return 0;
 
   HttpExchange exchange;
   // The request's object name first, then the header name and its value.

@@ -35,7 +35,8 @@ ReportFacts& ProcessReportFacts() {
 int PostInstallStatus(const char* post_status_url, const char* install_method,
                       const char* report_state, const char* country, const char* build,
                       int32_t exit_code, NetworkDialogs dialogs) {
-  if (post_status_url[0] == '\0' || !IsTrustedEndpoint(post_status_url)) return 1;
+  // An empty URL is never a trusted one: no test of its own.
+  if (!IsTrustedEndpoint(post_status_url)) return 1;
 
   // Scratch for the previous runtime version; later the log line.
   char log_text[kReportLogTextSize];
