@@ -25,14 +25,17 @@ constexpr const char* kXmlEntities = "&&amp;\0<&lt;\0>&gt;\0\"&quot;\0'&apos;\0"
 bool AppendXmlText(char* buffer, size_t cap, const char* value) {
   bool fit = true;
   for (const char* p = value; *p != '\0' && fit; ++p) {
-    const char* entity = nullptr;
+    // The character itself, or all of its entity: one append for either.
+    const char* piece = p;
+    size_t length = 1;
     for (const char* row = kXmlEntities; *row != '\0'; row += TextLength(row) + 1) {
       if (*row == *p) {
-        entity = row + 1;
+        piece = row + 1;
+        length = static_cast<size_t>(-1);
         break;
       }
     }
-    fit = entity != nullptr ? TextAppend(buffer, cap, entity) : TextAppendN(buffer, cap, p, 1);
+    fit = TextAppendN(buffer, cap, piece, length);
   }
   return fit;
 }
