@@ -78,12 +78,9 @@ bool FormatProductsText(const char* install_status, int32_t exit_code, char* pro
   const bool exists = TextEquals(install_status, "exists");
   // The runtime is already there: the install did not fail as such.
   if (exists && (exit_code == 1603 || exit_code == 1602)) exit_code = -128;
-  bool fit = TextFormat(products, cap, ";krt|%d", exit_code);
-  if (install_status[0] != '\0' && !exists) {
-    // A long install status is cut at the buffer's end.
-    fit = TextAppend(products, cap, install_status) && fit;
-  }
-  return fit;
+  // The install status follows unless it is "exists" (an empty one adds
+  // nothing); a long one is cut at the buffer's end.
+  return TextFormat(products, cap, ";krt|%d%s", exit_code, exists ? "" : install_status);
 }
 
 bool BuildReportBody(const ReportBodyFields& f, char* body, size_t cap, BodySpan* prop20) {
