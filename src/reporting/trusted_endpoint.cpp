@@ -9,6 +9,9 @@ namespace kova {
 
 namespace {
 
+// The vendor domains in the order they are tried.
+constexpr const char* kVendorDomains[] = {kPrimaryVendorDomain, kSecondVendorDomain};
+
 constexpr size_t kPortLength = 4;  // characters between ":" and "/" that may stand for a port
 
 // True when the `length` bytes of url ending at index end (inclusive) are
@@ -69,8 +72,7 @@ int IsTrustedEndpoint(const char* url) {
   size_t slash = dot;
   while (url[slash] != '\0' && url[slash] != '/') ++slash;
   if (url[slash] == '\0') return 0;
-  static constexpr const char* kDomains[] = {kPrimaryVendorDomain, kSecondVendorDomain};
-  for (const char* domain : kDomains) {
+  for (const char* domain : kVendorDomains) {
     // Without a port, then with one.
     for (int with_port = 0; with_port < 2; ++with_port) {
       if (EndsWithDomainAt(url, slash, domain, with_port != 0)) return 1;
@@ -91,7 +93,10 @@ bool IsTrustedHost(const char* host, const char* user_name, const char* password
   for (const char* prefix : kVendorWebHostPrefixes) {
     if (IsWebHostOfPrefix(host, prefix)) return true;
   }
-  return IsBelowDomain(host, kPrimaryVendorDomain) || IsBelowDomain(host, kSecondVendorDomain);
+  for (const char* domain : kVendorDomains) {
+    if (IsBelowDomain(host, domain)) return true;
+  }
+  return false;
 }
 
 }  // namespace kova
