@@ -113,11 +113,10 @@ bool OpenHttpRequest(HttpExchange* exchange, const char* url, const char* verb, 
     return false;
   }
   // The object name must fit whole: a cut path would ask for another resource.
-  bool fits = TextCopy(request_path, request_path_size, parts.dwUrlPathLength != 0 ? path : "/");
-  if (parts.dwExtraInfoLength != 0) {
-    fits = fits && TextAppend(request_path, request_path_size, extra);
-  }
-  if (!fits) {
+  // The path or "/", then any query or fragment, written by one call.
+  if (!TextFormat(request_path, request_path_size, "%s%s",
+                  parts.dwUrlPathLength != 0 ? path : "/",
+                  parts.dwExtraInfoLength != 0 ? extra : "")) {
     request_path[0] = '\0';
     exchange->Close();
     return false;
