@@ -66,11 +66,13 @@ int IsTrustedEndpoint(const char* url) {
   for (const char* prefix : kVendorWebHostPrefixes) {
     if (TextContains(url, prefix)) return 1;
   }
-  size_t dot = 0;
-  while (url[dot] != '\0' && url[dot] != '.') ++dot;
-  if (url[dot] == '\0') return 0;
-  size_t slash = dot;
-  while (url[slash] != '\0' && url[slash] != '/') ++slash;
+  // The first "/" behind the first ".", found in one pass.
+  size_t slash = 0;
+  bool after_dot = false;
+  for (; url[slash] != '\0'; ++slash) {
+    if (url[slash] == '.') after_dot = true;
+    if (after_dot && url[slash] == '/') break;
+  }
   if (url[slash] == '\0') return 0;
   for (const char* domain : kVendorDomains) {
     // Without a port, then with one.
