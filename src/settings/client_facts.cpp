@@ -70,20 +70,13 @@ void FormatOsDescription(const char* os_name, int32_t service_pack, char* out, s
 }
 
 void ArchitectureName(uint32_t architecture, char* name, size_t cap) {
-  switch (architecture) {
-    case 0:
-      TextCopy(name, cap, "i586");
-      break;
-    case 6:
-      TextCopy(name, cap, "ia64");
-      break;
-    case 9:
-      TextCopy(name, cap, "amd64");
-      break;
-    default:
-      TextFormat(name, cap, "%d", static_cast<int32_t>(architecture));
-      break;
-  }
+  // One format call: a known architecture's name holds no "%", so as a
+  // format it is its own text; any other is its number.
+  const char* format = "%d";
+  if (architecture == 0) format = "i586";
+  if (architecture == 6) format = "ia64";
+  if (architecture == 9) format = "amd64";
+  TextFormat(name, cap, format, static_cast<int32_t>(architecture));
 }
 
 int CompareVersionNamesIgnoringCase(const char* a, const char* b) {
