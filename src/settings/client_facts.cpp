@@ -46,19 +46,18 @@ unsigned LowerAscii(char c) {
 
 void OsNameForVersion(uint32_t platform_id, uint32_t major, uint32_t minor,
                       uint32_t product_type, char* name, size_t cap) {
+  // Versions no row names, such as NT 6.1 ("6.1") or NT 3.51 ("3.51"), as
+  // their numbers, else "win32". One format call writes the name: the named
+  // versions and "win32" hold no "%", so as formats they are their own texts.
+  const char* format = major != 0 && minor != 0 ? "%d.%d" : "win32";
   for (const OsNameRow& row : kOsNames) {
     if (row.platform_id == platform_id && Matches(row.major, major) &&
         Matches(row.minor, minor) && Matches(row.product_type, product_type)) {
-      TextCopy(name, cap, row.name);
-      return;
+      format = row.name;
+      break;
     }
   }
-  if (major != 0 && minor != 0) {
-    // Versions no row names, such as NT 6.1 ("6.1") or NT 3.51 ("3.51").
-    TextFormat(name, cap, "%d.%d", static_cast<int32_t>(major), static_cast<int32_t>(minor));
-  } else {
-    TextCopy(name, cap, "win32");
-  }
+  TextFormat(name, cap, format, static_cast<int32_t>(major), static_cast<int32_t>(minor));
 }
 
 void FormatOsDescription(const char* os_name, int32_t service_pack, char* out, size_t cap) {
