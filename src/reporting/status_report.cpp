@@ -63,13 +63,11 @@ bool IsDevelopmentSuite(const char* suite_id) { return TextEquals(suite_id, kDev
 
 bool Prop20Value(const char* post_status_url, char* value, size_t cap) {
   const bool https = TextContains(post_status_url, "https://");
-  if (!https) {
-    TextCopy(value, cap, "plaintextdummy");
-  } else if (TextStartsWith(post_status_url, kMetricsPrefix)) {
-    TextFormat(value, cap, "%x", kMetricsToken);
-  } else {
-    TextCopy(value, cap, "qaplaceholder");
-  }
+  // One format call: the two placeholders hold no "%", so as formats they
+  // are their own texts.
+  const char* format = "plaintextdummy";
+  if (https) format = TextStartsWith(post_status_url, kMetricsPrefix) ? "%x" : "qaplaceholder";
+  TextFormat(value, cap, format, kMetricsToken);
   return https;
 }
 
