@@ -132,11 +132,13 @@ uint32_t UnixSecondsFromFileTime(uint64_t file_time) {
   // Long division a byte at a time: the remainder stays below 10^7 < 2^24, so
   // remainder * 256 + the next byte fits in 32 bits, and the 32-bit build
   // needs no 64-bit division routine. Only the quotient's low 32 bits are kept.
-  const uint64_t elapsed = file_time - kUnixEpochAsFileTime;
+  // The bytes are taken from the top, the rest shifted up by a constant
+  // after each: no shift by a variable count of a 64-bit value.
+  uint64_t rest = file_time - kUnixEpochAsFileTime;
   uint32_t quotient = 0;
   uint32_t remainder = 0;
-  for (int shift = 56; shift >= 0; shift -= 8) {
-    const uint32_t part = (remainder << 8) | static_cast<uint32_t>((elapsed >> shift) & 0xFF);
+  for (int i = 0; i < 8; ++i, rest <<= 8) {
+    const uint32_t part = (remainder << 8) | static_cast<uint32_t>(rest >> 56);
     quotient = (quotient << 8) | (part / kIntervalsPerSecond);
     remainder = part % kIntervalsPerSecond;
   }
