@@ -107,9 +107,11 @@ bool MakeVisitorId(uint32_t tick_count, uint32_t unix_seconds, uint32_t process_
   TextFormat(digits, sizeof digits, "%x%x%x", tick_count, unix_seconds, process_id);
   size_t length = TextLength(digits);
   if (length < 16) {
-    size_t missing = 16 - length;
-    TextAppendN(digits, sizeof digits, "ffffffff", missing < 8 ? missing : 8);
-    length = TextLength(digits);
+    // The filling always fits: the length grows by exactly its count.
+    const size_t missing = 16 - length;
+    const size_t filling = missing < 8 ? missing : 8;
+    TextAppendN(digits, sizeof digits, "ffffffff", filling);
+    length += filling;
   }
   // The second half moves up one place, terminator included, for the "-"
   // between the halves (at most 25 characters: still fits); one copy then
