@@ -13,12 +13,15 @@ bool SetPolicyDword(HKEY key, const char* value_name, DWORD value) {
                         sizeof value) == ERROR_SUCCESS;
 }
 
+LONG CreatePolicyKey(HKEY root, HKEY* key, DWORD* disposition) {
+  return Os().RegCreateKeyExA(root, kPolicyKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, key, disposition);
+}
+
 bool OpenPolicyKey(HKEY* key, bool want_write) {
   DWORD disposition = 0;
   *key = nullptr;
-  if (Os().RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPolicyKeyPath, 0, nullptr,
-                           REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key,
-                           &disposition) != ERROR_SUCCESS) {
+  if (CreatePolicyKey(HKEY_LOCAL_MACHINE, key, &disposition) != ERROR_SUCCESS) {
     *key = nullptr;
     if (want_write) return false;
     // Without the right to create, an existing key can still be read.

@@ -74,11 +74,7 @@ bool ProtectData(const BYTE* data, DWORD data_length, BYTE* out, DWORD out_size,
 void WriteUserAutoUpdateCheck() {
   RegistryKey user;
   DWORD disposition = 0;
-  if (Os().RegCreateKeyExA(HKEY_CURRENT_USER, kPolicyKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                           KEY_ALL_ACCESS, nullptr, user.Receive(),
-                           &disposition) != ERROR_SUCCESS) {
-    return;
-  }
+  if (CreatePolicyKey(HKEY_CURRENT_USER, user.Receive(), &disposition) != ERROR_SUCCESS) return;
 
   BYTE block[kProtectionBufferSize];
   DWORD length = 0;
