@@ -27,13 +27,10 @@ constexpr const char* kAutoUpdateCheckValue = "EnableAutoUpdateCheck";
 bool IsNt5Sp2ThroughNt6() {
   OSVERSIONINFOEXA info;
   QueryOsVersion(&info);  // a failed query leaves zeros, which answer false
-  int32_t service_pack = 0;
-  if (info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion == 5 &&
-      info.dwMinorVersion == 0 && info.szCSDVersion[0] != '\0') {
-    service_pack = ServicePackFromText(info.szCSDVersion, sizeof info.szCSDVersion);
-  }
+  // The text is read whatever the version (an empty one gives 0); only NT 5.0 looks at it.
   return IsNt5Sp2ThroughNt6Version(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion,
-                                   service_pack);
+                                   ServicePackFromText(info.szCSDVersion,
+                                                       sizeof info.szCSDVersion));
 }
 
 void ClearUserAutoUpdateCheck() {
