@@ -15,7 +15,7 @@ constexpr size_t kQuietPieceLength = sizeof kQuietPiece - 1;
 
 // Length of the first `pieces` passed-on pieces.
 size_t PassedLength(const ArgumentText& args, size_t pieces) {
-  return pieces == 0 ? 0 : args.piece_end[pieces - 1];
+  return args.piece_end[pieces];
 }
 
 // Offset just past the first "/qn" among the passed-on pieces, or kNotFound,
@@ -71,7 +71,7 @@ bool AppendPiece(ArgumentText* args, const char* lead, const char* body, size_t 
   TextAppend(args->text, sizeof args->text, lead);
   TextAppendN(args->text, sizeof args->text, body, body_length);
   TextAppend(args->text, sizeof args->text, " ");
-  args->piece_end[args->piece_count++] = static_cast<uint16_t>(length + piece);
+  args->piece_end[++args->piece_count] = static_cast<uint16_t>(length + piece);
   return true;
 }
 
