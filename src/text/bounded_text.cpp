@@ -142,11 +142,10 @@ bool TextFormat(char* dst, size_t cap, const char* fmt, ...) {
 }
 
 bool TextEquals(const char* a, const char* b) {
-  while (*a != '\0' && *a == *b) {
-    ++a;
-    ++b;
+  for (; *a == *b; ++a, ++b) {
+    if (*a == '\0') return true;
   }
-  return *a == *b;
+  return false;
 }
 
 bool TextStartsWith(const char* s, const char* prefix) {
