@@ -54,8 +54,7 @@ int GetMsiexecPath(char* buffer, DWORD size) {
     RegistryKey key;
     status = key.Open(HKEY_LOCAL_MACHINE, kInstallerKey, KEY_READ);
     if (status == ERROR_SUCCESS) {
-      status = RegQueryValueExA(key.Get(), "InstallerLocation", nullptr, nullptr,
-                                reinterpret_cast<BYTE*>(buffer), &bytes);
+      status = QueryRegistryValue(key.Get(), "InstallerLocation", nullptr, buffer, &bytes);
     }
   }
   if (status != ERROR_SUCCESS) return 0;

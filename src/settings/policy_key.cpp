@@ -1,5 +1,6 @@
 // The Policy key, created on first use with its defaults, and its accessors.
 #include "platform/os_seam.h"
+#include "settings/registry_key.h"
 #include "settings/registry_settings.h"
 #include "text/bounded_text.h"
 
@@ -51,8 +52,7 @@ bool OpenPolicyKey(HKEY* key, bool want_write) {
 bool GetPolicyValue(const char* value_name, void* buffer, DWORD* size) {
   HKEY key;
   if (!OpenPolicyKey(&key, false)) return false;
-  LONG status = RegQueryValueExA(key, value_name, nullptr, nullptr,
-                                 static_cast<BYTE*>(buffer), size);
+  LONG status = QueryRegistryValue(key, value_name, nullptr, buffer, size);
   RegCloseKey(key);
   return status == ERROR_SUCCESS;
 }
