@@ -149,8 +149,7 @@ bool ComposeArgumentText(const ArgumentText& args, size_t max_length, char* out,
   if (max_length > cap - 1) max_length = cap - 1;
   const char* method_piece = args.finished ? args.text + args.method_begin : "";
   Layout layout = PlanLayout(args, TextLength(method_piece), max_length);
-  out[0] = '\0';
-  TextAppendN(out, cap, args.text, PassedLength(args, layout.passed_pieces));
+  TextCopyN(out, cap, args.text, PassedLength(args, layout.passed_pieces));
   if (layout.quiet_piece) TextAppend(out, cap, kQuietPiece);
   if (layout.method_piece) TextAppend(out, cap, method_piece);
   return layout.complete;
