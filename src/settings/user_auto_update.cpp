@@ -70,7 +70,7 @@ bool ProtectData(const BYTE* data, DWORD data_length, BYTE* out, DWORD out_size,
 
 void WriteUserAutoUpdateCheck() {
   RegistryKey user;
-  DWORD disposition = 0;
+  DWORD disposition;  // written by the call, not needed here
   if (CreatePolicyKey(HKEY_CURRENT_USER, user.Receive(), &disposition) != ERROR_SUCCESS) return;
 
   BYTE block[kProtectionBufferSize];
