@@ -23,10 +23,7 @@ size_t PassedLength(const ArgumentText& args, size_t pieces) {
 size_t FindQuietSwitch(const ArgumentText& args) {
   size_t passed = PassedLength(args, args.piece_count);
   for (size_t i = 0; i + 3 <= passed; ++i) {
-    if (args.text[i] == kQuietSwitch[0] && args.text[i + 1] == kQuietSwitch[1] &&
-        args.text[i + 2] == kQuietSwitch[2]) {
-      return i + 3;
-    }
+    if (TextStartsWith(args.text + i, kQuietSwitch)) return i + 3;
   }
   return kNotFound;
 }
