@@ -156,11 +156,11 @@ bool TextStartsWith(const char* s, const char* prefix) {
 }
 
 bool TextContains(const char* haystack, const char* needle) {
-  if (*needle == '\0') return true;
-  for (const char* h = haystack; *h != '\0'; ++h) {
+  // Tried at the terminator too, where only an empty needle matches.
+  for (const char* h = haystack;; ++h) {
     if (TextStartsWith(h, needle)) return true;
+    if (*h == '\0') return false;
   }
-  return false;
 }
 
 bool IsSpaceChar(char c) {
