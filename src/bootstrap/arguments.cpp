@@ -15,7 +15,7 @@ constexpr size_t kQuietPieceLength = sizeof kQuietPiece - 1;
 
 // Length of the first `pieces` passed-on pieces.
 size_t PassedLength(const ArgumentText& args, size_t pieces) {
-  return pieces == 0 ? 0 : args.piece_end[pieces - 1];
+  return args.piece_end[pieces];
 }
 
 // Offset just past the first "/qn" among the passed-on pieces, or kNotFound,
@@ -23,10 +23,7 @@ size_t PassedLength(const ArgumentText& args, size_t pieces) {
 size_t FindQuietSwitch(const ArgumentText& args) {
   size_t passed = PassedLength(args, args.piece_count);
   for (size_t i = 0; i + 3 <= passed; ++i) {
-    if (args.text[i] == kQuietSwitch[0] && args.text[i + 1] == kQuietSwitch[1] &&
-        args.text[i + 2] == kQuietSwitch[2]) {
-      return i + 3;
-    }
+    if (TextStartsWith(args.text + i, kQuietSwitch)) return i + 3;
   }
   return kNotFound;
 }
@@ -71,7 +68,7 @@ bool AppendPiece(ArgumentText* args, const char* lead, const char* body, size_t 
   TextAppend(args->text, sizeof args->text, lead);
   TextAppendN(args->text, sizeof args->text, body, body_length);
   TextAppend(args->text, sizeof args->text, " ");
-  args->piece_end[args->piece_count++] = static_cast<uint16_t>(length + piece);
+  args->piece_end[++args->piece_count] = static_cast<uint16_t>(length + piece);
   return true;
 }
 
@@ -149,8 +146,7 @@ bool ComposeArgumentText(const ArgumentText& args, size_t max_length, char* out,
   if (max_length > cap - 1) max_length = cap - 1;
   const char* method_piece = args.finished ? args.text + args.method_begin : "";
   Layout layout = PlanLayout(args, TextLength(method_piece), max_length);
-  out[0] = '\0';
-  TextAppendN(out, cap, args.text, PassedLength(args, layout.passed_pieces));
+  TextCopyN(out, cap, args.text, PassedLength(args, layout.passed_pieces));
   if (layout.quiet_piece) TextAppend(out, cap, kQuietPiece);
   if (layout.method_piece) TextAppend(out, cap, method_piece);
   return layout.complete;

@@ -22,9 +22,10 @@ constexpr size_t kArgumentTextSize = 1024;  // bytes, terminator included
 struct ArgumentText {
   // The joined pieces, always terminated.
   char text[kArgumentTextSize];
-  // End offset in text of each passed-on piece, in order. Each piece takes at
-  // least one byte, so there are fewer pieces than bytes.
-  uint16_t piece_end[kArgumentTextSize];
+  // End offset in text of the first n passed-on pieces at [n]: [0] is 0 for
+  // none, [1] the end of the first. Each piece takes at least one byte, so
+  // there are fewer pieces than bytes.
+  uint16_t piece_end[kArgumentTextSize + 1];
   uint16_t piece_count;
   // A passed-on argument did not fit; every later one is left out as well.
   bool full;

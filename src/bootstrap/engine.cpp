@@ -54,8 +54,7 @@ int GetMsiexecPath(char* buffer, DWORD size) {
     RegistryKey key;
     status = key.Open(HKEY_LOCAL_MACHINE, kInstallerKey, KEY_READ);
     if (status == ERROR_SUCCESS) {
-      status = RegQueryValueExA(key.Get(), "InstallerLocation", nullptr, nullptr,
-                                reinterpret_cast<BYTE*>(buffer), &bytes);
+      status = QueryRegistryValue(key.Get(), "InstallerLocation", nullptr, buffer, &bytes);
     }
   }
   if (status != ERROR_SUCCESS) return 0;
@@ -78,17 +77,18 @@ int32_t RunAndWait(char* command_line, const ProcessState& state) {
   } else {
     SetPolicyString("PostStatusUrl", nullptr);
   }
-  STARTUPINFOA startup;
-  ZeroMemory(&startup, sizeof startup);
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process;
-  ZeroMemory(&process, sizeof process);
+  // Both records zeroed by one fill.
+  struct {
+    STARTUPINFOA startup;
+    PROCESS_INFORMATION process;
+  } run = {};
+  run.startup.cb = sizeof run.startup;
   if (Os().CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process)) {
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &exit_code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+                          &run.startup, &run.process)) {
+    WaitForSingleObject(run.process.hProcess, INFINITE);
+    GetExitCodeProcess(run.process.hProcess, &exit_code);
+    CloseHandle(run.process.hProcess);
+    CloseHandle(run.process.hThread);
   }
   return static_cast<int32_t>(exit_code);
 }

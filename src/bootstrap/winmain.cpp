@@ -47,7 +47,7 @@ extern "C" int __cdecl __getmainargs(int* argc, char*** argv, char*** env, int e
 // is the one function called from outside it.
 extern "C" __attribute__((externally_visible)) void WINAPI KovaStartup() {
   kova::RestrictDllSearchToSystem();
-  char** env = nullptr;
+  char** env;  // the environment vector: written by the call, never read
   StartupInfo info = {0};
   __getmainargs(&g_argc, &g_argv, &env, 0, &info);
   ExitProcess(static_cast<UINT>(

@@ -1,5 +1,6 @@
 // The Policy key, created on first use with its defaults, and its accessors.
 #include "platform/os_seam.h"
+#include "settings/registry_key.h"
 #include "settings/registry_settings.h"
 #include "text/bounded_text.h"
 
@@ -13,12 +14,15 @@ bool SetPolicyDword(HKEY key, const char* value_name, DWORD value) {
                         sizeof value) == ERROR_SUCCESS;
 }
 
+LONG CreatePolicyKey(HKEY root, HKEY* key, DWORD* disposition) {
+  return Os().RegCreateKeyExA(root, kPolicyKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, key, disposition);
+}
+
 bool OpenPolicyKey(HKEY* key, bool want_write) {
   DWORD disposition = 0;
   *key = nullptr;
-  if (Os().RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPolicyKeyPath, 0, nullptr,
-                           REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, key,
-                           &disposition) != ERROR_SUCCESS) {
+  if (CreatePolicyKey(HKEY_LOCAL_MACHINE, key, &disposition) != ERROR_SUCCESS) {
     *key = nullptr;
     if (want_write) return false;
     // Without the right to create, an existing key can still be read.
@@ -48,8 +52,7 @@ bool OpenPolicyKey(HKEY* key, bool want_write) {
 bool GetPolicyValue(const char* value_name, void* buffer, DWORD* size) {
   HKEY key;
   if (!OpenPolicyKey(&key, false)) return false;
-  LONG status = RegQueryValueExA(key, value_name, nullptr, nullptr,
-                                 static_cast<BYTE*>(buffer), size);
+  LONG status = QueryRegistryValue(key, value_name, nullptr, buffer, size);
   RegCloseKey(key);
   return status == ERROR_SUCCESS;
 }

@@ -20,11 +20,16 @@ LONG RegistryKey::Open(HKEY parent, const char* name, REGSAM access) {
   return closed;
 }
 
+// Out of line: inlined, each caller would set up all six arguments again.
+__attribute__((noinline)) LONG QueryRegistryValue(HKEY key, const char* value_name, DWORD* type,
+                                                void* data, DWORD* size) {
+  return RegQueryValueExA(key, value_name, nullptr, type, static_cast<BYTE*>(data), size);
+}
+
 LONG RegistryKey::QueryString(char* buffer, const char* value_name, DWORD* size) {
   DWORD type = REG_NONE;
   DWORD buffer_size = *size;
-  LONG status = RegQueryValueExA(key_, value_name, nullptr, &type,
-                                 reinterpret_cast<BYTE*>(buffer), size);
+  LONG status = QueryRegistryValue(key_, value_name, &type, buffer, size);
   // After ERROR_MORE_DATA *size is the size the value would need, not what
   // was written; the core rule never reads past buffer_size.
   return static_cast<LONG>(QueryStringResult(static_cast<uint32_t>(status), type, buffer,

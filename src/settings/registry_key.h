@@ -7,6 +7,10 @@
 
 namespace kova {
 
+// RegQueryValueExA(key, value_name, nullptr, type, data, size): the one place
+// the value queries' arguments are set up.
+LONG QueryRegistryValue(HKEY key, const char* value_name, DWORD* type, void* data, DWORD* size);
+
 class RegistryKey {
  public:
   RegistryKey() : key_(nullptr) {}

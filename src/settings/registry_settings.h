@@ -22,6 +22,9 @@ bool ReadVendorValue(const char* value_name, char* buffer, DWORD buffer_size);
 bool UpdateInstallStatus();
 
 // ---- Policy key ----
+// RegCreateKeyExA of the Policy key path under root (HKLM or HKCU) with full
+// access; *key and *disposition as that call leaves them.
+LONG CreatePolicyKey(HKEY root, HKEY* key, DWORD* disposition);
 // An open Policy key in *key (the caller closes it with RegCloseKey), or false
 // with nothing to close. Creates the key when missing and then writes its
 // first-creation defaults. Without want_write, falls back to a read-only open.

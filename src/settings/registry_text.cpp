@@ -76,8 +76,11 @@ int32_t ServicePackFromText(const char* text, size_t cap) {
   uint32_t value = 0;
   while (c.Peek() >= '0' && c.Peek() <= '9') {
     // Saturate at INT32_MAX instead of overflowing: only "2 or more" matters.
+    // Up to INT32_MAX / 10 the next value fits in 32 bits and is clamped;
+    // above it, it would exceed INT32_MAX whatever the digit.
     const uint32_t digit = static_cast<uint32_t>(text[c.at] - '0');
-    value = value > (INT32_MAX - digit) / 10 ? INT32_MAX : value * 10 + digit;
+    value = value > INT32_MAX / 10 ? INT32_MAX : value * 10 + digit;
+    if (value > INT32_MAX) value = INT32_MAX;
     ++c.at;
   }
   return negative ? -static_cast<int32_t>(value) : static_cast<int32_t>(value);

@@ -27,13 +27,10 @@ constexpr const char* kAutoUpdateCheckValue = "EnableAutoUpdateCheck";
 bool IsNt5Sp2ThroughNt6() {
   OSVERSIONINFOEXA info;
   QueryOsVersion(&info);  // a failed query leaves zeros, which answer false
-  int32_t service_pack = 0;
-  if (info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion == 5 &&
-      info.dwMinorVersion == 0 && info.szCSDVersion[0] != '\0') {
-    service_pack = ServicePackFromText(info.szCSDVersion, sizeof info.szCSDVersion);
-  }
+  // The text is read whatever the version (an empty one gives 0); only NT 5.0 looks at it.
   return IsNt5Sp2ThroughNt6Version(info.dwPlatformId, info.dwMajorVersion, info.dwMinorVersion,
-                                   service_pack);
+                                   ServicePackFromText(info.szCSDVersion,
+                                                       sizeof info.szCSDVersion));
 }
 
 void ClearUserAutoUpdateCheck() {
@@ -73,12 +70,8 @@ bool ProtectData(const BYTE* data, DWORD data_length, BYTE* out, DWORD out_size,
 
 void WriteUserAutoUpdateCheck() {
   RegistryKey user;
-  DWORD disposition = 0;
-  if (Os().RegCreateKeyExA(HKEY_CURRENT_USER, kPolicyKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                           KEY_ALL_ACCESS, nullptr, user.Receive(),
-                           &disposition) != ERROR_SUCCESS) {
-    return;
-  }
+  DWORD disposition;  // written by the call, not needed here
+  if (CreatePolicyKey(HKEY_CURRENT_USER, user.Receive(), &disposition) != ERROR_SUCCESS) return;
 
   BYTE block[kProtectionBufferSize];
   DWORD length = 0;

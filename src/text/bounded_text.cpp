@@ -142,11 +142,10 @@ bool TextFormat(char* dst, size_t cap, const char* fmt, ...) {
 }
 
 bool TextEquals(const char* a, const char* b) {
-  while (*a != '\0' && *a == *b) {
-    ++a;
-    ++b;
+  for (; *a == *b; ++a, ++b) {
+    if (*a == '\0') return true;
   }
-  return *a == *b;
+  return false;
 }
 
 bool TextStartsWith(const char* s, const char* prefix) {
@@ -157,11 +156,11 @@ bool TextStartsWith(const char* s, const char* prefix) {
 }
 
 bool TextContains(const char* haystack, const char* needle) {
-  if (*needle == '\0') return true;
-  for (const char* h = haystack; *h != '\0'; ++h) {
+  // Tried at the terminator too, where only an empty needle matches.
+  for (const char* h = haystack;; ++h) {
     if (TextStartsWith(h, needle)) return true;
+    if (*h == '\0') return false;
   }
-  return false;
 }
 
 bool IsSpaceChar(char c) {
