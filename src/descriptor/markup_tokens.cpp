@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "text/bounded_text.h"
+#include "text/xml_entities.h"
 
 namespace kova {
 
@@ -215,11 +216,6 @@ void NextMarkupToken() {
 }
 
 void DecodeMarkupEntities(char* text) {
-  // Each row: the character, then the entity that stands for it, ended by a
-  // NUL; an empty row ends the table. No entity starts another, so the order
-  // does not matter; it is that of the status report's escaping table, whose
-  // text this is, so that the product keeps one copy of it.
-  const char* const kEntities = "&&amp;\0<&lt;\0>&gt;\0\"&quot;\0'&apos;\0";
   // The output never outruns the input, and output is never read again, so
   // '&amp;lt;' becomes "&lt;" and stays so.
   const char* in = text;
@@ -227,7 +223,7 @@ void DecodeMarkupEntities(char* text) {
   while (*in != '\0') {
     char c = *in;
     size_t length = 1;
-    for (const char* row = kEntities; *row != '\0'; row += TextLength(row) + 1) {
+    for (const char* row = kXmlEntities; *row != '\0'; row += TextLength(row) + 1) {
       if (TextStartsWith(in, row + 1)) {
         c = row[0];
         length = TextLength(row + 1);

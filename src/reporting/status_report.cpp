@@ -2,6 +2,7 @@
 
 #include "reporting/vendor_endpoints.h"
 #include "text/bounded_text.h"
+#include "text/xml_entities.h"
 
 namespace kova {
 
@@ -15,10 +16,6 @@ constexpr char kElementNames[] =
     "evar5\0evar6\0evar7\0evar8\0events\0products";
 constexpr size_t kProp21Element = 3;
 constexpr size_t kProp20Element = 4;
-// The characters escaped in character data, each followed by its entity;
-// every row ends in a NUL, and an empty row ends the table. The markup
-// reader's entity decoder holds the same text, so the product keeps one copy.
-constexpr const char* kXmlEntities = "&&amp;\0<&lt;\0>&gt;\0\"&quot;\0'&apos;\0";
 
 }  // namespace
 
