@@ -139,6 +139,14 @@ function(kova_add_bootstrapper target output_name package)
     -Wl,-Map,${CMAKE_CURRENT_BINARY_DIR}/${output_name}.map)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${output_name}
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  # The image laid out compactly (no DOS stub program, the relocations in the
+  # resource section, a large package page-aligned): see the script. Signing,
+  # when configured, comes after this.
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND /usr/bin/python3 ${PROJECT_SOURCE_DIR}/scripts/finish_image.py $<TARGET_FILE:${target}>
+    VERBATIM)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS
+    ${PROJECT_SOURCE_DIR}/scripts/finish_image.py)
   add_dependencies(${target} kova_package)
 endfunction()
 
