@@ -109,6 +109,24 @@ def check_version_info(pe):
     return faults
 
 
+def check_relocations(pe):
+    """A dynamic-base image is moved by its base relocations: they must be
+    there, and each must fix up a 32-bit address inside one of its sections."""
+    blocks = getattr(pe, "DIRECTORY_ENTRY_BASERELOC", [])
+    entries = [entry for block in blocks for entry in block.entries
+               if entry.type != pefile.RELOCATION_TYPE["IMAGE_REL_BASED_ABSOLUTE"]]
+    if not entries:
+        return ["no base relocations"]
+    faults = []
+    for entry in entries:
+        section = pe.get_section_by_rva(entry.rva)
+        if entry.type != pefile.RELOCATION_TYPE["IMAGE_REL_BASED_HIGHLOW"]:
+            faults.append(f"base relocation of type {entry.type} at {entry.rva:#x}")
+        elif section is None or entry.rva + 4 > section.VirtualAddress + section.Misc_VirtualSize:
+            faults.append(f"base relocation at {entry.rva:#x} outside every section")
+    return faults[:5]
+
+
 def check(path):
     """Every fault found in the exe at path, as lines of text; [] when sound."""
     try:
@@ -126,6 +144,8 @@ def check(path):
     for bit, name in ((DYNAMIC_BASE, "dynamic base"), (NX_COMPAT, "NX compatibility")):
         if not flags & bit:
             faults.append(f"no {name}")
+
+    faults += check_relocations(pe)
 
     imports = {entry.dll.decode("ascii", "replace").lower()
                for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
@@ -164,7 +184,7 @@ def main(argv):
         print(f"{argv[1]}: {fault}")
     if not faults:
         print(f"{argv[1]}: PE32 i386 GUI, dynamic base, NX, imports {sorted(ALLOWED_IMPORTS)}, "
-              "package, engine message in 10 languages, icon, manifest, version information: all as required")
+              "relocations, package, engine message in 10 languages, icon, manifest, version information: all as required")
     return 1 if faults else 0
 
 

@@ -41,6 +41,11 @@ def console_subsystem(pe):
     pe.OPTIONAL_HEADER.Subsystem = 3
 
 
+def relocations_lost(pe):
+    directory = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
+    directory.VirtualAddress = pe.OPTIONAL_HEADER.SizeOfImage  # past the image's end
+
+
 def one_language_elsewhere(pe):
     """Points the first language's string-table entry at the manifest's bytes:
     the languages share one stored copy, so one copy cannot be edited alone."""
@@ -59,6 +64,8 @@ CASES = [
     ("imports version.dll", patch_bytes(b"WININET.DLL", b"VERSION.dll"), "extra ['version.dll']"),
     ("no NX", patch_header(clear_nx), "no NX compatibility"),
     ("console subsystem", patch_header(console_subsystem), "subsystem 3"),
+    # Dynamic base with nothing to move the image by: it loads only at its base.
+    ("relocations lost", patch_header(relocations_lost), "no base relocations"),
     ("asks for less than administrator",
      patch_bytes(b'"requireAdministrator"', b'"highestAvailable"    '), "level='highestAvailable'"),
     ("engine message altered in one language", patch_header(one_language_elsewhere),
