@@ -19,6 +19,7 @@ that the image a loader maps from the output equals the input's, header
 fields aside, and that the checksum is right, before it replaces the file. On
 any failure it deletes EXE, so that the next build links it again, and exits 1.
 """
+import array
 import os
 import struct
 import sys
@@ -27,7 +28,7 @@ PAGE = 0x1000
 LARGE_SECTION = 64 * 1024  # from here on, page alignment is worth its padding
 DOS_HEADER_SIZE = 0x40
 SECTION_HEADER_SIZE = 40
-DIR_RESOURCE, DIR_SECURITY, DIR_BASERELOC = 2, 4, 5
+DIR_SECURITY, DIR_BASERELOC = 4, 5
 SCN_INITIALIZED_DATA = 0x40
 
 
@@ -130,11 +131,10 @@ class Image:
 def checksum(data, checksum_at):
     """The PE image checksum: 16-bit one's-complement-style sum of the file,
     the checksum field counted as 0, plus the file's length."""
-    padded = data + b"\0" * (len(data) % 2)
-    total = 0
-    for (word,) in struct.iter_unpack("<H", padded):
-        total += word
-    total -= sum(struct.unpack_from("<2H", data, checksum_at))
+    words = array.array("H", data + b"\0" * (len(data) % 2))
+    if sys.byteorder != "little":
+        words.byteswap()
+    total = sum(words) - sum(struct.unpack_from("<2H", data, checksum_at))
     while total >> 16:
         total = (total & 0xFFFF) + (total >> 16)
     return total + len(data)
