@@ -10,8 +10,8 @@
   before them: each of the two last sections otherwise wastes most of a file
   block. The relocation directory then points there; no address in the image
   changes, since .reloc was the last section.
-- A large resource section (the package) starts on a page boundary in the
-  file. Wine maps a section straight from the file only when it starts on one;
+- A section of 64 KiB or more (in practice the resources, with the package)
+  starts on a page boundary in the file. Wine maps a section straight from the file only when it starts on one;
   otherwise it reads it, package and all, into private memory.
 
 Every other byte of every section stays at the same RVA; the script checks
@@ -110,7 +110,8 @@ class Image:
                 s.raw_at = at
                 at += s.raw_size
         last = self.sections[-1]
-        self.set_field("<I", 56, align(last.rva + (last.vsize or last.raw_size), PAGE))
+        self.set_field("<I", 56, align(last.rva + (last.vsize or last.raw_size),
+                                       self.field("<I", 32)))  # SizeOfImage, by SectionAlignment
         self.set_field("<I", 8, sum(s.raw_size for s in self.sections
                                     if s.flags & SCN_INITIALIZED_DATA))
         self.set_field("<I", 64, 0)  # checksum, computed below
