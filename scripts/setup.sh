@@ -11,7 +11,8 @@ packages=(
   g++-mingw-w64-x86-64 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   wine wine64 wixl msitools
   cmake ninja-build clang libclang-rt-14-dev googletest binutils
-  python3 python3-pytest python3-pefile python3-olefile xvfb xdotool imagemagick
+  python3 python3-pytest python3-pytest-rerunfailures python3-pefile python3-olefile
+  xvfb xdotool imagemagick
   osslsigncode openssl
 )
 wants_i386=0
