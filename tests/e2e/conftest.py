@@ -53,8 +53,8 @@ def windows_path(path):
 # Now and then Wine loses a process while starting it: the program's own code
 # never runs, and the start fails with ERROR_INTERNAL_ERROR (the child ended
 # before its loader was done) or ends before the tool prints a word. Seen three
-# times in some 3,500 starts over five runs of the scenarios, never in 3,800
-# starts of a loop that only ran the product.
+# times in some 6,000 starts over nine runs of the scenarios, never in 3,800
+# starts of a loop that ran the product and reg in one prefix.
 # Such starts are repeated, up to this many attempts, each one reported as a
 # warning; a program that fails the same way every time still fails its test.
 START_ATTEMPTS = 3
