@@ -62,10 +62,6 @@ WINE_LOST_THE_CHILD = "error 1359"
 REG_NOT_FOUND = "reg: Unable to find the specified registry"
 
 
-def note_lost_start(what, attempt):
-    warnings.warn(f"Wine lost a process start (attempt {attempt}), starting it again: {what}")
-
-
 def closed_loopback_port():
     """A loopback port nothing listens on (bound once, then released)."""
     with socket.socket() as s:
@@ -125,6 +121,19 @@ class Wine:
                                     stdin=subprocess.DEVNULL, timeout=timeout).returncode
         return status, out.read_text(errors="replace"), err.read_text(errors="replace")
 
+    def wine_again_if_lost(self, args, lost, extra_env=None, timeout=120):
+        """self.wine(args), started again while lost(status, stdout) says Wine
+        lost the start, up to START_ATTEMPTS runs in all, each repeat reported
+        as a warning. Only for runs that may be repeated. Returns the last
+        run's (exit status, stdout, stderr)."""
+        for attempt in range(1, START_ATTEMPTS + 1):
+            status, out, err = self.wine(args, extra_env=extra_env, timeout=timeout)
+            if attempt == START_ATTEMPTS or not lost(status, out):
+                return status, out, err
+            warnings.warn(f"Wine lost a process start (attempt {attempt}), starting it again: "
+                          f"{Path(args[0]).name} {args[1:2]}: exit {status} {out[-200:]!r} "
+                          f"{err[-200:]!r}")
+
     def run_exe(self, exe, args="", windows_env=None, extra_env=None, timeout=120):
         """Runs exe through the launcher and returns its full exit code, signed.
         args is the raw command-line tail, exactly as Windows gets it."""
@@ -136,21 +145,21 @@ class Wine:
         cmdline = f'"{windows_path(exe)}"' + (f" {args}" if args else "")
         cmdline_file = self.workdir / f"cmdline-{n}.txt"
         cmdline_file.write_bytes(cmdline.encode("latin-1"))
-        for attempt in range(1, START_ATTEMPTS + 1):
-            status, out, err = self.wine(
-                [*launcher, windows_path(result), windows_path(cmdline_file)],
-                extra_env=extra_env, timeout=timeout)
-            self.last_stderr = err
+        def read_result():
+            """The result file's lines and its first line, stripped ("" when none)."""
             lines = result.read_text().splitlines() if result.exists() else []
-            text = lines[0].strip() if lines else ""
-            # Only a start that Wine itself lost is run again, never one the
-            # program saw: no result file at all (the launcher never ran), or the
-            # child gone before its loader finished (it never reached its
-            # entry point).
-            if result.exists() and text != WINE_LOST_THE_CHILD:
-                break
-            if attempt < START_ATTEMPTS:
-                note_lost_start(f"{exe.name}: launcher {status} {text or 'no result'!r}", attempt)
+            return lines, lines[0].strip() if lines else ""
+
+        # Only a start that Wine itself lost is run again, never one the
+        # program saw: no result file at all (the launcher never ran), or the
+        # child gone before its loader finished (it never reached its entry
+        # point).
+        status, _, err = self.wine_again_if_lost(
+            [*launcher, windows_path(result), windows_path(cmdline_file)],
+            lambda status, out: not result.exists() or read_result()[1] == WINE_LOST_THE_CHILD,
+            extra_env=extra_env, timeout=timeout)
+        self.last_stderr = err
+        lines, text = read_result()
         assert text and not text.startswith("error"), f"launcher: {status} {text!r} {err[-2000:]}"
         # The benchmark's figures: "start-ms=... peak-private=..."
         self.last_figures = dict(item.split("=") for item in lines[1].split()) if len(lines) > 1 else {}
@@ -159,15 +168,14 @@ class Wine:
     def reg(self, args):
         """Runs Wine's `reg` tool: (exit status, stdout). A run that ends in
         anything but success or reg's own "Unable to find" is a start Wine
-        lost; every reg command here may be repeated, so it is, a few times."""
-        for attempt in range(1, START_ATTEMPTS + 1):
-            status, out, err = self.wine(["reg", *args])
-            if status == 0 or REG_NOT_FOUND in out:
-                return status, out
-            if attempt < START_ATTEMPTS:
-                note_lost_start(f"reg {args[0]}: exit {status} {out[-200:]!r} {err[-200:]!r}",
-                                attempt)
-        raise AssertionError(f"reg {args}: exit {status} {out[-500:]!r} {err[-1000:]!r}")
+        lost; every reg command here may be repeated, so it is."""
+        def lost(status, out):
+            return status != 0 and REG_NOT_FOUND not in out
+
+        status, out, err = self.wine_again_if_lost(["reg", *args], lost)
+        if lost(status, out):
+            raise AssertionError(f"reg {args}: exit {status} {out[-500:]!r} {err[-1000:]!r}")
+        return status, out
 
     def reg_add(self, key, name, data, kind="REG_SZ"):
         status, out = self.reg(["add", key, "/v", name, "/t", kind, "/d", data, "/f"])
@@ -333,13 +341,9 @@ def reg_import(wine, keys):
         lines.append("")
     path = wine.workdir / f"import-{wine.runs + 1}.reg"
     path.write_bytes("\r\n".join(lines).encode("latin-1") + b"\r\n")
-    for attempt in range(1, START_ATTEMPTS + 1):
-        # Importing the same file again is harmless: a failed start is repeated.
-        status, _, err = wine.wine(["regedit", "/S", windows_path(path)])
-        if status == 0:
-            break
-        if attempt < START_ATTEMPTS:
-            note_lost_start(f"regedit: exit {status} {err[-200:]!r}", attempt)
+    # Importing the same file again is harmless: a lost start is repeated.
+    status, _, err = wine.wine_again_if_lost(["regedit", "/S", windows_path(path)],
+                                             lambda status, out: status != 0)
     assert status == 0, err
 
 
