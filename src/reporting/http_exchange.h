@@ -53,8 +53,8 @@ enum class HostPolicy {
 
 // Opens the three handles of a request for the terminated text url, all of
 // it handed to the splitter. part_size is the capacity of each URL-part
-// buffer (at most kMaxUrlPartSize); request_path[request_path_size] receives the object name
-// (the URL path or "/", then any query or fragment). An "https" URL gets
+// buffer (at most kMaxUrlPartSize); request_path[request_path_size] receives
+// the object name (the URL path or "/", then any query or fragment). An "https" URL gets
 // INTERNET_FLAG_SECURE on top of flags, and every request gets
 // INTERNET_FLAG_NO_AUTO_REDIRECT: a 3xx answer is a status like any other, so
 // data meant for a trusted host never follows a redirect elsewhere. The

@@ -101,8 +101,7 @@ TEST_F(HttpExchangeTest, RefusedUrlsEndBeforeConnecting) {
     HttpExchange exchange;
     char request_path[256];
     bool opened = OpenHttpRequest(&exchange, c.url.c_str(), "HEAD", kHttpRequestFlags, 256,
-                                  request_path,
-                                  sizeof request_path, HostPolicy::kTrustedOnly);
+                                  request_path, sizeof request_path, HostPolicy::kTrustedOnly);
     EXPECT_EQ(opened, c.opens);
     if (!opened) {
       EXPECT_EQ(exchange.internet, nullptr);

@@ -62,9 +62,8 @@ ExchangeOutcome Post(const std::string& url, const std::string& body, NetworkDia
   ExchangeOutcome outcome;
   HttpExchange exchange;
   char request_path[512];
-  outcome.opened = OpenHttpRequest(&exchange, url.c_str(), "POST",
-                                   kHttpRequestFlags, 256, request_path, sizeof request_path,
-                                   HostPolicy::kTrustedOnly);
+  outcome.opened = OpenHttpRequest(&exchange, url.c_str(), "POST", kHttpRequestFlags, 256,
+                                   request_path, sizeof request_path, HostPolicy::kTrustedOnly);
   if (outcome.opened) {
     outcome.reached = SendWithAuthRetry(&exchange, body.data(), static_cast<DWORD>(body.size()),
                                         &outcome.status, dialogs);
