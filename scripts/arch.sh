@@ -20,6 +20,11 @@ kova_can_run_32bit() {
   return $status
 }
 
+# True when 32-bit Wine (wine32:i386) is installed.
+kova_has_wine32() {
+  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "ok installed"
+}
+
 kova_pick_arch() {
   case "${KOVA_TEST_ARCH:-}" in
     i686)
@@ -31,8 +36,10 @@ kova_pick_arch() {
     x86_64)
       KOVA_ARCH=x86_64 KOVA_ARCH_REASON="forced by KOVA_TEST_ARCH" ;;
     "")
-      if kova_can_run_32bit; then
+      if kova_can_run_32bit && kova_has_wine32; then
         KOVA_ARCH=i686 KOVA_ARCH_REASON="this machine can execute 32-bit code"
+      elif kova_can_run_32bit; then
+        KOVA_ARCH=x86_64 KOVA_ARCH_REASON="32-bit Wine could not be installed here"
       else
         KOVA_ARCH=x86_64 KOVA_ARCH_REASON="this machine cannot execute 32-bit code"
       fi ;;
