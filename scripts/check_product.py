@@ -17,9 +17,10 @@ SUBSYSTEM_WINDOWS_GUI = 2
 DYNAMIC_BASE = 0x0040
 NX_COMPAT = 0x0100
 
-# Only libraries Windows always takes from the system folder (KnownDLLs); any
-# other library is loaded at run time by its full system path.
-ALLOWED_IMPORTS = {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll", "wininet.dll"}
+# Exactly the libraries Windows always maps from its known DLLs. Any other
+# library (wininet.dll is not among them) would be looked for beside the exe
+# at process start, so it is loaded at run time by its full system path.
+REQUIRED_IMPORTS = {"advapi32.dll", "kernel32.dll", "msvcrt.dll", "user32.dll"}
 
 PACKAGE_TYPE, PACKAGE_ID = "KOVA_INSTALLER", 101
 RT_STRING, RT_GROUP_ICON, RT_MANIFEST = 6, 14, 24
@@ -151,9 +152,9 @@ def check(path):
                for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
     if hasattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT"):
         faults.append("delay-loaded imports")
-    if imports != ALLOWED_IMPORTS:
-        extra, missing = sorted(imports - ALLOWED_IMPORTS), sorted(ALLOWED_IMPORTS - imports)
-        faults.append(f"imports differ from the allowed set: extra {extra}, missing {missing}")
+    if imports != REQUIRED_IMPORTS:
+        extra, missing = sorted(imports - REQUIRED_IMPORTS), sorted(REQUIRED_IMPORTS - imports)
+        faults.append(f"imports differ from the required set: extra {extra}, missing {missing}")
 
     tree = resource_tree(pe)
     package = tree.get(PACKAGE_TYPE, {}).get(PACKAGE_ID)
@@ -183,7 +184,7 @@ def main(argv):
     for fault in faults:
         print(f"{argv[1]}: {fault}")
     if not faults:
-        print(f"{argv[1]}: PE32 i386 GUI, dynamic base, NX, imports {sorted(ALLOWED_IMPORTS)}, "
+        print(f"{argv[1]}: PE32 i386 GUI, dynamic base, NX, imports {sorted(REQUIRED_IMPORTS)}, "
               "relocations, package, engine message in 10 languages, icon, manifest, version information: all as required")
     return 1 if faults else 0
 

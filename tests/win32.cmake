@@ -40,7 +40,7 @@ set(KOVA_WIN32_TEST_SOURCES
 add_executable(kova_win32_tests ${KOVA_WIN32_TEST_SOURCES}
   ${CMAKE_CURRENT_BINARY_DIR}/test_resources.rc)
 target_include_directories(kova_win32_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(kova_win32_tests PRIVATE kova_win32 gtest_main shell32)
+target_link_libraries(kova_win32_tests PRIVATE kova_win32 gtest_main shell32 wininet)
 target_compile_options(kova_win32_tests PRIVATE ${KOVA_WARNINGS})
 target_link_options(kova_win32_tests PRIVATE -static)
 set_target_properties(kova_win32_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KOVA_BIN})

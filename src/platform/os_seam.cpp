@@ -1,15 +1,28 @@
 #include "platform/os_seam.h"
 
+#include "platform/wininet_library.h"
+
 namespace kova {
 
 namespace {
+
+// WinINet is loaded at run time (wininet_library.h): its two seam entries
+// forward to the loaded functions. They are called only on handles that
+// loaded functions opened, so the table is filled by then.
+DWORD WINAPI ForwardInternetErrorDlg(HWND owner, HINTERNET request, DWORD error, DWORD flags,
+                                     LPVOID* data) {
+  return WinInet().InternetErrorDlg(owner, request, error, flags, data);
+}
+BOOL WINAPI ForwardInternetCloseHandle(HINTERNET handle) {
+  return WinInet().InternetCloseHandle(handle);
+}
 
 const OsSeam kRealOs = {
     ::GetVersionExA,   ::GetUserDefaultLangID, ::GetThreadLocale, ::GetTickCount,
     ::GetLocalTime,    ::GetCurrentProcessId,  ::LoadLibraryExA,  ::GetProcAddress,
     ::FreeLibrary,     ::CreateFileA,          ::WriteFile,       ::CloseHandle,
     ::CreateProcessA,  ::MessageBoxA,          ::RegCreateKeyExA,  ::RegSetValueExA,
-    ::InternetErrorDlg, ::InternetCloseHandle, ::GetSystemTimeAsFileTime,
+    ForwardInternetErrorDlg, ForwardInternetCloseHandle, ::GetSystemTimeAsFileTime,
 };
 
 OsSeam g_os = kRealOs;

@@ -1,6 +1,7 @@
 #include "reporting/http_exchange.h"
 
 #include "platform/os_seam.h"
+#include "platform/wininet_library.h"
 #include "reporting/trusted_endpoint.h"
 #include "text/bounded_text.h"
 
@@ -27,7 +28,7 @@ const struct {
 void SetTimeouts(HINTERNET handle) {
   for (const auto& timeout : kTimeouts) {
     DWORD value = timeout.milliseconds;
-    InternetSetOptionA(handle, timeout.option, &value, sizeof value);
+    WinInet().InternetSetOptionA(handle, timeout.option, &value, sizeof value);
   }
 }
 
@@ -39,7 +40,7 @@ DWORD AskUser(HINTERNET request, DWORD error) {
 // result, with *status as that call left it.
 BOOL ReadStatusCode(HINTERNET request, DWORD* status) {
   DWORD size = sizeof *status;
-  return HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, status, &size,
+  return WinInet().HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, status, &size,
                         nullptr);
 }
 
@@ -53,7 +54,7 @@ void CloseExchangeHandle(HINTERNET* handle) {
 
 // Out of line: one call is smaller than the request's five arguments at each send.
 __attribute__((noinline)) BOOL Send(HINTERNET request, const void* body, DWORD body_length) {
-  return HttpSendRequestA(request, nullptr, 0, const_cast<void*>(body), body_length);
+  return WinInet().HttpSendRequestA(request, nullptr, 0, const_cast<void*>(body), body_length);
 }
 
 void HttpExchange::Close() {
@@ -68,9 +69,12 @@ bool OpenHttpRequest(HttpExchange* exchange, const char* url, const char* verb, 
   exchange->Close();
   if (part_size == 0 || part_size > kMaxUrlPartSize || request_path_size == 0) return false;
   request_path[0] = '\0';
+  // A WinINet that cannot be loaded is a network failure like any other.
+  const WinInetFunctions* net = LoadWinInet();
+  if (net == nullptr) return false;
 
   exchange->internet =
-      InternetOpenA(kHttpAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+      net->InternetOpenA(kHttpAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (exchange->internet == nullptr) return false;
 
   // The part buffers and the splitter's record, zero-filled in one go.
@@ -103,7 +107,7 @@ bool OpenHttpRequest(HttpExchange* exchange, const char* url, const char* verb, 
   parts.nPort = 0;
   // A URL the splitter refuses leaves the buffers undefined: end here. Its
   // length is measured here, once for every caller.
-  if (!InternetCrackUrlA(url, static_cast<DWORD>(TextLength(url)), 0, &parts) ||
+  if (!net->InternetCrackUrlA(url, static_cast<DWORD>(TextLength(url)), 0, &parts) ||
       parts.dwHostNameLength == 0 || host[0] == '\0') {
     exchange->Close();
     return false;
@@ -125,14 +129,14 @@ bool OpenHttpRequest(HttpExchange* exchange, const char* url, const char* verb, 
   if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
   flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
 
-  exchange->connection = InternetConnectA(exchange->internet, host, parts.nPort, "", "",
+  exchange->connection = net->InternetConnectA(exchange->internet, host, parts.nPort, "", "",
                                           INTERNET_SERVICE_HTTP, 0, 0);
   if (exchange->connection == nullptr) {
     exchange->Close();
     return false;
   }
   SetTimeouts(exchange->connection);
-  exchange->request = HttpOpenRequestA(exchange->connection, verb, request_path, "HTTP/1.1", "",
+  exchange->request = net->HttpOpenRequestA(exchange->connection, verb, request_path, "HTTP/1.1", "",
                                        nullptr, flags, 0);
   if (exchange->request == nullptr) {
     exchange->Close();

@@ -28,6 +28,15 @@ constexpr DWORD kConnectTimeoutMs = 10000;
 constexpr DWORD kSendTimeoutMs = 10000;
 constexpr DWORD kReceiveTimeoutMs = 10000;
 
+// The most one whole exchange may take, from opening its handles to its last
+// byte, in milliseconds. The time-outs above bound each single wait, not the
+// exchange: a peer that sends one byte every few seconds would hold a
+// synchronous call for as long as it liked. 20 s is twice one time-out, so a
+// server that answers within one still finishes, while the three exchanges
+// of a run together cost at most a minute whatever their peers do. The main
+// sequence runs each exchange on a worker thread and stops waiting for it then.
+constexpr DWORD kExchangeDeadlineMs = 20000;
+
 // The three handles of one request, each null until opened. The holder owns
 // them: Close (and the destructor) releases the request, then the
 // connection, then the internet handle, each only when it is open.

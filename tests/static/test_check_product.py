@@ -61,7 +61,8 @@ CASES = [
     # (variant, how it is made, the fault the check must name)
     ("built without the package", "krt-nopackage.exe", "no package resource 101"),
     # A DLL that is not a KnownDLL, imported by bare name, is a planting risk.
-    ("imports version.dll", patch_bytes(b"WININET.DLL", b"VERSION.dll"), "extra ['version.dll']"),
+    ("imports version.dll", patch_bytes(b"ADVAPI32.dll", b"VERSION.dll\0"), "extra ['version.dll']"),
+    ("imports wininet.dll", patch_bytes(b"KERNEL32.dll", b"WININET.dll\0"), "extra ['wininet.dll']"),
     ("no NX", patch_header(clear_nx), "no NX compatibility"),
     ("console subsystem", patch_header(console_subsystem), "subsystem 3"),
     # Dynamic base with nothing to move the image by: it loads only at its base.
