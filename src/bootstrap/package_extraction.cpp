@@ -6,6 +6,7 @@
 
 #include "bootstrap/fatal_message.h"
 #include "bootstrap/package_path.h"
+#include "platform/final_path.h"
 #include "platform/os_seam.h"
 #include "platform/os_version.h"
 #include "platform/system_library.h"
@@ -101,10 +102,11 @@ DWORD CreateFolder(const char* path) {
   if (CreateDirectoryA(path, nullptr)) return 0;
   const DWORD error = GetLastError();
   const DWORD attributes = GetFileAttributesA(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return 0;
-  }
-  return error;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return error;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return 0;
+  // A file where the folder belongs: the folder is missing, and the error is
+  // the one creating the package file below it would give.
+  return ERROR_PATH_NOT_FOUND;
 }
 
 // 0 when folder[0..length) is a real folder; else the error to end with. A
@@ -137,6 +139,15 @@ DWORD CheckFolderChain(const char* path) {
     if (error != 0) return error;
   }
   return 0;
+}
+
+// The file name at the end of path: what follows its last backslash.
+const char* FileNameOf(const char* path) {
+  const char* name = path;
+  for (const char* c = path; *c != '\0'; ++c) {
+    if (*c == '\\') name = c + 1;
+  }
+  return name;
 }
 
 // Reads the file back through handle and compares it with bytes[size]; 0 when
@@ -175,6 +186,70 @@ DWORD PrepareFolder(char* path) {
   return CheckFolder(path, length);
 }
 
+// The final path of the folder that holds the file at path, into
+// folder[MAX_PATH], from a handle opened on that folder now. The folder
+// itself is opened, not a link planted at its name since it was checked;
+// links above it (a redirected profile) are resolved. 0 or the error.
+DWORD GetFolderFinalPath(const HandlePathFunctions& calls, const char* path, char* folder) {
+  const char* name = FileNameOf(path);
+  if (name == path || !TextCopyN(folder, MAX_PATH, path, static_cast<size_t>(name - path - 1))) {
+    return ERROR_PATH_NOT_FOUND;
+  }
+  FileHandle handle(Os().CreateFileA(folder, FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                     nullptr));
+  if (!handle.IsOpen()) return GetLastError();
+  return GetFinalPath(calls, handle.Get(), folder);
+}
+
+// Removes whatever is at path: a file of an earlier run, or a link planted
+// there. With the handle calls, what is opened (never through a link at the
+// name) is deleted only when its final path is the package's own in folder;
+// without them (before Vista), by name. 0 when nothing is left there, else
+// the error (ERROR_CANT_ACCESS_FILE: it lies elsewhere).
+DWORD RemoveStalePackage(const HandlePathFunctions& calls, const char* path, const char* folder) {
+  if (calls.GetFinalPathNameByHandleA == nullptr) {
+    if (DeleteFileA(path)) return 0;
+  } else {
+    FileHandle stale(Os().CreateFileA(path, DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr));
+    if (stale.IsOpen()) {
+      char final_path[MAX_PATH];
+      const DWORD error = CheckFinalPathIn(calls, stale.Get(), folder, FileNameOf(path), final_path);
+      if (error != 0) return error;
+      if (DeleteThroughHandle(calls, stale.Get())) return 0;
+    }
+  }
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND ? 0 : error;
+}
+
+// Creates the package file anew at path into *file. CREATE_NEW never opens
+// an existing file, so the elevated write cannot land in a file someone else
+// linked to this name; with the handle calls, the new file's final path must
+// also be the package's own in folder, or the file is deleted again through
+// its handle (ERROR_CANT_ACCESS_FILE). 0 or the error.
+DWORD CreatePackageFile(const HandlePathFunctions& calls, const char* path, const char* folder,
+                        FileHandle* file) {
+  const DWORD access = calls.GetFinalPathNameByHandleA == nullptr ? GENERIC_WRITE
+                                                                   : GENERIC_WRITE | DELETE;
+  file->Reset(Os().CreateFileA(path, access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                               nullptr));
+  if (!file->IsOpen()) return GetLastError();
+  if (calls.GetFinalPathNameByHandleA == nullptr) return 0;
+  char final_path[MAX_PATH];
+  const DWORD error = CheckFinalPathIn(calls, file->Get(), folder, FileNameOf(path), final_path);
+  if (error != 0) {
+    DeleteThroughHandle(calls, file->Get());
+    file->Close();
+  }
+  return error;
+}
+
 }  // namespace
 
 DWORD GetPackagePath(char* path, VersionCache* cache) {
@@ -206,7 +281,7 @@ void ShowFatalError(const FatalError& error) {
 }
 
 int ExtractResourceToFile(HMODULE module, int resource_id, const char* resource_type,
-                          const char* path, DWORD folder_error, FileHandle* verified,
+                          char* path, DWORD folder_error, FileHandle* verified,
                           FatalError* fatal) {
   verified->Close();
   HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(resource_id), resource_type);
@@ -223,25 +298,21 @@ int ExtractResourceToFile(HMODULE module, int resource_id, const char* resource_
     return 0;
   }
   DWORD error = folder_error != 0 ? folder_error : CheckFolderChain(path);
+  // From here on the folder is known by its final path, taken once from a
+  // handle, and every file below it is checked against that by its own
+  // handle: a link planted after the check bends nothing unseen.
+  const HandlePathFunctions calls = LookUpHandlePathFunctions();
+  char folder[MAX_PATH];
+  folder[0] = '\0';
+  if (error == 0 && calls.GetFinalPathNameByHandleA != nullptr) {
+    error = GetFolderFinalPath(calls, path, folder);
+  }
+  // Whatever is at the name goes first, then the file is made anew.
+  if (error == 0) error = RemoveStalePackage(calls, path, folder);
+  FileHandle file;
+  if (error == 0) error = CreatePackageFile(calls, path, folder, &file);
   if (error != 0) {
     *fatal = Failure(kCreateLabel, error);
-    return 0;
-  }
-  // Whatever is at the name goes first (a file of an earlier run, or a link
-  // planted there), then the file is made anew: CREATE_NEW never opens an
-  // existing file, so the elevated write cannot land in a file someone else
-  // linked to this name.
-  if (!DeleteFileA(path)) {
-    error = GetLastError();
-    if (error != ERROR_FILE_NOT_FOUND) {
-      *fatal = Failure(kCreateLabel, error);
-      return 0;
-    }
-  }
-  FileHandle file(Os().CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsOpen()) {
-    *fatal = FailWithLastError(kCreateLabel);
     return 0;
   }
 
@@ -282,6 +353,19 @@ int ExtractResourceToFile(HMODULE module, int resource_id, const char* resource_
     verified->Close();
     *fatal = Failure(kVerifyLabel, error);
     return 0;
+  }
+  // The engine is handed the held, verified file by its final path, which no
+  // link can re-point later (and on Windows the held handle keeps each folder
+  // of it from being renamed). Before Vista, the path as it was built.
+  if (calls.GetFinalPathNameByHandleA != nullptr) {
+    char final_path[MAX_PATH];
+    error = CheckFinalPathIn(calls, verified->Get(), folder, FileNameOf(path), final_path);
+    if (error != 0) {
+      verified->Close();
+      *fatal = Failure(kCreateLabel, error);
+      return 0;
+    }
+    TextCopy(path, MAX_PATH, final_path);
   }
   return 1;
 }

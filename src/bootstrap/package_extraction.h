@@ -38,10 +38,14 @@ bool IsVistaFamily(VersionCache* cache);
 void GetLocalLowFolder(char* path);
 void GetProfileFolder(char* path);
 
-// Copies the resource (module, id, type) to path in chunks of at most 8192
-// bytes, then reopens the file for reading with sharing for readers only,
-// compares it with the resource and leaves that handle in *verified, so that
-// nobody can change or replace the file while it is held.
+// Copies the resource (module, id, type) to path[MAX_PATH] in chunks of at
+// most 8192 bytes, then reopens the file for reading with sharing for readers
+// only, compares it with the resource and leaves that handle in *verified,
+// so that nobody can change or replace the file while it is held. Where the
+// system has GetFinalPathNameByHandleA (Vista on), the stale file's removal,
+// the new file and the verified one are each checked through their handles
+// to lie in the package folder's final path, and path becomes the verified
+// file's final path (links resolved), the name the engine is given.
 // Returns 1 when the file was written and verified; 0 when there is no such
 // resource (fatal untouched) or on a fatal file error (*fatal filled):
 //  - folder_error (from GetPackagePath) is not 0: that error;
@@ -50,9 +54,10 @@ void GetProfileFolder(char* path);
 //    symbolic link, mount point): the check's error, or 1920 for a reparse point;
 //  - the file cannot be replaced, created, written, closed or reopened: the
 //    Windows error of that call;
+//  - a file checked by its handle lies outside the package folder: 1920;
 //  - the reopened file differs from the resource: 1392 (ERROR_FILE_CORRUPT).
 int ExtractResourceToFile(HMODULE module, int resource_id, const char* resource_type,
-                          const char* path, DWORD folder_error, FileHandle* verified,
+                          char* path, DWORD folder_error, FileHandle* verified,
                           FatalError* fatal);
 
 // The fatal error for the last Windows error of the operation label names.

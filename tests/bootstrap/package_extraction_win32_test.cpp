@@ -234,7 +234,8 @@ TEST_F(UserDataFolderTest, PackagePathCreatesTheFolderChain) {
   const std::string blocked = scratch.File("blocked");
   ASSERT_TRUE(test::WriteWholeFile(blocked, "x"));
   SetEnvironmentVariableA("USERPROFILE", blocked.c_str());
-  EXPECT_EQ(GetPackagePath(path, &cache_), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  // The error creating the package file in the missing folder would give.
+  EXPECT_EQ(GetPackagePath(path, &cache_), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
 TEST_F(UserDataFolderTest, PackagePathTooLongIsLeftEmpty) {
@@ -301,9 +302,11 @@ class ExtractionTest : public ::testing::Test {
   }
   int Extract(int id, const std::string& path, DWORD folder_error = 0) {
     fatal_ = FatalError{};
-    return ExtractResourceToFile(GetModuleHandleA(nullptr), id, kPackageResourceType,
-                                 path.c_str(), folder_error, &verified_, &fatal_);
+    lstrcpynA(path_, path.c_str(), sizeof path_);
+    return ExtractResourceToFile(GetModuleHandleA(nullptr), id, kPackageResourceType, path_,
+                                 folder_error, &verified_, &fatal_);
   }
+  char path_[MAX_PATH];  // the path given, then the verified file's final path
   ScratchFolder scratch_;
   FileHandle verified_;
   FatalError fatal_;
@@ -446,6 +449,76 @@ TEST_F(ExtractionTest, FileErrorsComeBackAsTheFatalError) {
     ExpectFatal(fatal_, c.code, c.label);
     if (c.fault == kWriteFails || c.fault == kZeroProgress) {
       EXPECT_EQ(g_chunks.size(), 1u);
+    }
+  }
+}
+
+// ---- Final paths ----------------------------------------------------------------
+
+// The system's final path, except that a file whose name ends in ".msi" is
+// reported one letter off (as if a link had moved it); or no such function.
+enum class FinalPaths { kMoved, kMissing } g_final_paths;
+
+DWORD WINAPI MovingGetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD size, DWORD flags) {
+  using Fn = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+  const Fn real = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
+  const DWORD length = real(file, path, size, flags);
+  if (length > 4 && length < size && EndsWithName(path, ".msi")) path[length - 5] ^= 1;
+  return length;
+}
+
+FARPROC WINAPI FinalPathGetProcAddress(HMODULE module, LPCSTR name) {
+  if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0 &&
+      std::strcmp(name, "GetFinalPathNameByHandleA") == 0) {
+    return g_final_paths == FinalPaths::kMissing
+               ? nullptr
+               : reinterpret_cast<FARPROC>(reinterpret_cast<void*>(MovingGetFinalPathNameByHandleA));
+  }
+  return RealOs().GetProcAddress(module, name);
+}
+
+TEST_F(ExtractionTest, OnlyFilesWhoseFinalPathIsThePackagesAreDeletedCreatedAndHandedOn) {
+  const std::string path = scratch_.File("package.msi");
+  // With the system's own answers, the engine gets the final path, without "\\?\".
+  ASSERT_EQ(Extract(kOddResource, path), 1);
+  EXPECT_STREQ(path_, path.c_str());
+  verified_.Close();
+  ScopedOsOverride<decltype(OsSeam::GetProcAddress)> lookup(&OsSeam::GetProcAddress,
+                                                            FinalPathGetProcAddress);
+  const struct {
+    const char* name;
+    FinalPaths final_paths;
+    bool stale;   // an earlier file is at the path
+    int result;
+    const char* left;  // what the path holds afterwards; null: nothing
+  } cases[] = {
+      // The earlier file is not deleted, the new one is not kept.
+      {"the stale file lies elsewhere", FinalPaths::kMoved, true, 0, "earlier"},
+      {"the new file lies elsewhere", FinalPaths::kMoved, false, 0, nullptr},
+      // Before Vista: by name, as built.
+      {"no final paths", FinalPaths::kMissing, true, 1, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_final_paths = c.final_paths;
+    DeleteFileA(path.c_str());
+    if (c.stale) {
+      ASSERT_TRUE(test::WriteWholeFile(path, "earlier"));
+    }
+    EXPECT_EQ(Extract(kOddResource, path), c.result);
+    if (c.result == 0) {
+      ExpectFatal(fatal_, ERROR_CANT_ACCESS_FILE, kCreateLabel);
+    } else {
+      EXPECT_STREQ(path_, path.c_str());
+    }
+    verified_.Close();
+    std::string left;
+    const bool exists = test::ReadWholeFile(path, &left);
+    if (c.left != nullptr) {
+      EXPECT_EQ(left, c.left);
+    } else {
+      EXPECT_EQ(exists, c.result == 1);
     }
   }
 }

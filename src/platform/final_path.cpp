@@ -1,0 +1,63 @@
+#include "platform/final_path.h"
+
+#include "platform/os_seam.h"
+#include "text/bounded_text.h"
+
+namespace kova {
+
+namespace {
+
+constexpr DWORD kVolumeNameDos = 0;        // VOLUME_NAME_DOS: "\\?\C:\..."
+constexpr int kFileDispositionInfo = 4;    // FILE_INFO_BY_HANDLE_CLASS's FileDispositionInfo
+constexpr char kLongPathPrefix[] = "\\\\?\\";  // "\\?\"
+
+}  // namespace
+
+HandlePathFunctions LookUpHandlePathFunctions() {
+  HandlePathFunctions calls = {};
+  // Loaded with the process (a static import): no load by name happens here.
+  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  if (kernel32 == nullptr) return calls;
+  calls.GetFinalPathNameByHandleA = reinterpret_cast<decltype(calls.GetFinalPathNameByHandleA)>(
+      reinterpret_cast<void*>(Os().GetProcAddress(kernel32, "GetFinalPathNameByHandleA")));
+  calls.SetFileInformationByHandle = reinterpret_cast<decltype(calls.SetFileInformationByHandle)>(
+      reinterpret_cast<void*>(Os().GetProcAddress(kernel32, "SetFileInformationByHandle")));
+  if (calls.GetFinalPathNameByHandleA == nullptr || calls.SetFileInformationByHandle == nullptr) {
+    calls = {};
+  }
+  return calls;
+}
+
+DWORD GetFinalPath(const HandlePathFunctions& calls, HANDLE handle, char* path) {
+  // The size it would need (MAX_PATH or more) when it does not fit.
+  const DWORD length = calls.GetFinalPathNameByHandleA(handle, path, MAX_PATH, kVolumeNameDos);
+  if (length == 0 || length >= MAX_PATH) {
+    path[0] = '\0';
+    return length == 0 ? GetLastError() : static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE);
+  }
+  const size_t prefix = sizeof kLongPathPrefix - 1;
+  // "\\?\C:\..." with a drive letter: the same path without the prefix.
+  if (TextStartsWith(path, kLongPathPrefix) && path[prefix] != '\0' && path[prefix + 1] == ':') {
+    TextCopy(path, MAX_PATH, path + prefix);  // moves the text down within the buffer
+  }
+  return 0;
+}
+
+DWORD CheckFinalPathIn(const HandlePathFunctions& calls, HANDLE handle, const char* folder,
+                       const char* name, char* path) {
+  char expected[MAX_PATH];
+  if (!TextFormat(expected, sizeof expected, "%s\\%s", folder, name)) {
+    return ERROR_FILENAME_EXCED_RANGE;
+  }
+  const DWORD error = GetFinalPath(calls, handle, path);
+  if (error != 0) return error;
+  return lstrcmpiA(path, expected) == 0 ? 0 : static_cast<DWORD>(ERROR_CANT_ACCESS_FILE);
+}
+
+BOOL DeleteThroughHandle(const HandlePathFunctions& calls, HANDLE handle) {
+  BOOLEAN delete_file = TRUE;  // FILE_DISPOSITION_INFO
+  return calls.SetFileInformationByHandle(handle, kFileDispositionInfo, &delete_file,
+                                          sizeof delete_file);
+}
+
+}  // namespace kova
