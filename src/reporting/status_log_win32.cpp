@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/file_handle.h"
+#include "platform/final_path.h"
 #include "platform/os_seam.h"
 #include "reporting/status_log_win32.h"
 #include "text/bounded_text.h"
@@ -27,6 +28,54 @@ bool IsPlainFileWithOneName(HANDLE file) {
   if (!GetFileInformationByHandle(file, &info)) return false;
   const DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
   return (info.dwFileAttributes & kNotPlain) == 0 && info.nNumberOfLinks == 1;
+}
+
+// The final path of the log's folder into final_path[MAX_PATH], from a
+// handle opened on it; false when the folder is missing, no folder, or a
+// reparse point (a link followed for every name below it would send the
+// elevated write into the link's target). folder may end in backslashes.
+bool GetLogFolderFinalPath(const HandlePathFunctions& calls, const char* folder,
+                           char* final_path) {
+  char name[kLogPathSize];
+  if (!TextCopy(name, sizeof name, folder)) return false;
+  size_t length = TextLength(name);
+  while (length > 3 && name[length - 1] == '\\') name[--length] = '\0';  // "C:\" stays
+  const DWORD attributes = GetFileAttributesA(name);
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
+          FILE_ATTRIBUTE_DIRECTORY) {
+    return false;
+  }
+  FileHandle handle(Os().CreateFileA(name, FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                     nullptr));
+  return handle.IsOpen() && GetFinalPath(calls, handle.Get(), final_path) == 0;
+}
+
+// Opens the log at path: the file that is there, else a new one (*created).
+// Append-only access: every write lands at the end of the file as it is
+// then, even while another process appends too; the attributes, to check
+// what was opened. Write and delete sharing: another process may hold the
+// log open for writing as this one does. Only a file this call creates is
+// opened for deletion too, to take it back when it lies in the wrong place;
+// asking that of an existing log would shut out its other writers. The name
+// itself is opened, never a link's target.
+HANDLE OpenLog(const char* path, bool* created) {
+  const DWORD kAccess = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
+  const DWORD kShare = FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  // Twice: another process may create the log between the two opens.
+  for (int attempt = 0; attempt < 2 && file == INVALID_HANDLE_VALUE; ++attempt) {
+    file = Os().CreateFileA(path, kAccess, kShare, nullptr, OPEN_EXISTING, kFlags, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_NOT_FOUND) break;
+    file = Os().CreateFileA(path, kAccess | DELETE, kShare, nullptr, CREATE_NEW, kFlags, nullptr);
+    *created = file != INVALID_HANDLE_VALUE;
+    if (!*created && GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  return file;
 }
 
 }  // namespace
@@ -58,15 +107,27 @@ void AppendStatusLog(const char* text) {
 
   TextAppend(entry, sizeof entry, text);
 
-  // Append-only access: every write lands at the end of the file as it is
-  // then, even while another process appends too (and the attributes, to
-  // check what was opened). Write sharing: another process may hold the log
-  // open for writing. The name itself is opened, never a link's target.
-  FileHandle file(Os().CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
-                                   FILE_SHARE_WRITE, nullptr,
-                                   OPEN_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file.IsOpen() || !IsPlainFileWithOneName(file.Get())) return;
+  // Where the system can tell a handle's final path (Vista on), the folder
+  // must be a real one and the opened log must be the file of that name in
+  // it: the temporary folder comes from the user's environment, and a link
+  // there would be followed for every name below it.
+  const HandlePathFunctions calls = LookUpHandlePathFunctions();
+  char folder_final[MAX_PATH];
+  if (calls.GetFinalPathNameByHandleA != nullptr &&
+      !GetLogFolderFinalPath(calls, tmpdir != nullptr ? tmpdir : temp_folder, folder_final)) {
+    return;
+  }
+  bool created = false;
+  FileHandle file(OpenLog(path, &created));
+  if (!file.IsOpen()) return;
+  if (calls.GetFinalPathNameByHandleA != nullptr) {
+    char final_path[MAX_PATH];
+    if (CheckFinalPathIn(calls, file.Get(), folder_final, kStatusLogName, final_path) != 0) {
+      if (created) DeleteThroughHandle(calls, file.Get());
+      return;
+    }
+  }
+  if (!IsPlainFileWithOneName(file.Get())) return;
   DWORD written = 0;
   Os().WriteFile(file.Get(), entry, static_cast<DWORD>(TextLength(entry)), &written, nullptr);
 }
