@@ -11,6 +11,9 @@ set(KOVA_WIN32_SOURCES
   platform/system_library.cpp
   platform/file_handle.cpp
   platform/os_version.cpp
+  platform/wininet_library.cpp
+  platform/deadline_job.cpp
+  platform/final_path.cpp
   bootstrap/package_extraction.cpp
   bootstrap/engine.cpp
   bootstrap/main_sequence.cpp
@@ -27,7 +30,7 @@ set(KOVA_WIN32_SOURCES
   reporting/status_report_win32.cpp
 )
 add_library(kova_win32 STATIC ${KOVA_WIN32_SOURCES})
-target_link_libraries(kova_win32 PUBLIC kova_core wininet advapi32 shell32 user32 kernel32)
+target_link_libraries(kova_win32 PUBLIC kova_core advapi32 shell32 user32 kernel32)
 target_compile_options(kova_win32 PRIVATE ${KOVA_WARNINGS} ${KOVA_PRODUCT_COMPILE_OPTIONS})
 target_compile_definitions(kova_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
 
@@ -132,7 +135,8 @@ function(kova_add_bootstrapper target output_name package)
             ${PROJECT_SOURCE_DIR}/scripts/make_resource_object.py
     VERBATIM)
   add_executable(${target} WIN32 $<TARGET_OBJECTS:kova_product_code> ${res_obj})
-  target_link_libraries(${target} PRIVATE wininet advapi32 user32 kernel32)
+  # No wininet: it is loaded at run time from the system folder (wininet_library.h).
+  target_link_libraries(${target} PRIVATE advapi32 user32 kernel32)
   target_link_options(${target} PRIVATE -nostartfiles -Wl,-e,${KOVA_ENTRY_SYMBOL}
     -static-libgcc -static-libstdc++ -s
     -Wl,--gc-sections -Wl,--dynamicbase -Wl,--nxcompat -Wl,--no-insert-timestamp

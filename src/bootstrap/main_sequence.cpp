@@ -8,7 +8,10 @@
 #include "product/process_state.h"
 #include "product/product.h"
 #include "descriptor/descriptor_fetch.h"
+#include "platform/deadline_job.h"
 #include "platform/os_seam.h"
+#include "platform/wininet_library.h"
+#include "reporting/http_exchange.h"
 #include "reporting/country_lookup.h"
 #include "reporting/status_report_win32.h"
 #include "settings/registry_settings.h"
@@ -22,6 +25,55 @@ namespace {
 bool IsSuccessfulInstall(int32_t exit_code) {
   return exit_code == ERROR_SUCCESS || exit_code == ERROR_SUCCESS_REBOOT_REQUIRED ||
          exit_code == ERROR_SUCCESS_REBOOT_INITIATED;
+}
+
+// A network step run on a worker thread against its own copy of the run's
+// state (see RunNetworkStep).
+struct NetworkStep {
+  DeadlineJob job;
+  NetworkDialogs dialogs;
+  int32_t exit_code;  // the report's
+  int result;
+  ProcessState state;
+};
+
+NetworkStep* StepOf(DeadlineJob* job) { return reinterpret_cast<NetworkStep*>(job); }
+
+void FetchDescriptorStep(DeadlineJob* job) {
+  NetworkStep* step = StepOf(job);
+  step->result = FetchUpdateDescriptor(&step->state);
+}
+
+void LookUpCountryStep(DeadlineJob* job) {
+  NetworkStep* step = StepOf(job);
+  LookupCountry(step->state.country_lookup_url, step->state.country, step->dialogs);
+}
+
+void ReportStep(DeadlineJob* job) {
+  NetworkStep* step = StepOf(job);
+  PostInstallStatus(step->state.post_status_url, kInstallMethod, "ic", step->state.country,
+                    kRuntimeBuild, step->exit_code, step->dialogs);
+}
+
+// Runs a network step on a worker thread against a copy of *state and waits
+// for it until the exchange deadline. In time, *state takes what the step
+// wrote and the result is the step's; else (or when WinINet or the thread
+// cannot be had) *state stays as it was, as after a failed exchange, and the
+// result is 0. The worker owns its copy; once given up, nothing of it is
+// read. WinINet is loaded here, on this thread, before any worker runs.
+int RunNetworkStep(void (*run)(DeadlineJob*), ProcessState* state, NetworkDialogs dialogs,
+                   int32_t exit_code) {
+  if (LoadWinInet() == nullptr) return 0;
+  NetworkStep* step = StepOf(NewDeadlineJob(sizeof(NetworkStep), run));
+  if (step == nullptr) return 0;
+  step->dialogs = dialogs;
+  step->exit_code = exit_code;
+  step->state = *state;
+  if (!RunBeforeDeadline(&step->job, kExchangeDeadlineMs)) return 0;
+  *state = step->state;
+  const int result = step->result;
+  ReleaseDeadlineJob(&step->job);
+  return result;
 }
 
 // Deletes the values a finished run must not leave behind.
@@ -47,7 +99,10 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* f
   UpdateInstallStatus();
   TranslateArguments(argc, argv, &argument_text, &silent, &state.transform_language);
 
+  // A silent install shows nothing (nobody may be there to click), so its
+  // exit code alone says what happened.
   if (!IsInstallerEngineSufficient()) {
+    if (silent) return kExitEngineInsufficient;
     char message[1024];
     if (LoadStringA(instance, kEngineMessageStringId, message, sizeof message) <= 0) {
       message[0] = '\0';
@@ -63,7 +118,12 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* f
   FileHandle package;
   if (!ExtractResourceToFile(instance, kPackageResourceId, kPackageResourceType, package_path,
                              folder_error, &package, fatal)) {
-    if (fatal->label != nullptr) return 0;  // the entry point shows it and ends the process
+    if (fatal->label != nullptr) {
+      if (!silent) return 0;  // the entry point shows it and ends the process
+      const int32_t code = static_cast<int32_t>(fatal->code);
+      *fatal = FatalError{};
+      return code;
+    }
     CleanUp();
     return exit_code;
   }
@@ -71,10 +131,11 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* f
   // Best effort: neither step can stop the install. A silent install never
   // asks the user anything, not even for a proxy's credentials.
   const NetworkDialogs dialogs = silent ? NetworkDialogs::kNever : NetworkDialogs::kAllowed;
+  // Each exchange has a deadline, however its peer paces its bytes.
   GetDescriptorLanguageTag(state.language_tag, sizeof state.language_tag);
-  if (!FetchUpdateDescriptor(&state)) state.descriptor_fetched = 0;
+  if (!RunNetworkStep(FetchDescriptorStep, &state, dialogs, 0)) state.descriptor_fetched = 0;
   if (state.reporting || state.descriptor_fetched) {
-    LookupCountry(state.country_lookup_url, state.country, dialogs);
+    RunNetworkStep(LookUpCountryStep, &state, dialogs, 0);
   }
 
   if (!GetMsiexecPath(state.msiexec_path, sizeof state.msiexec_path)) {
@@ -97,8 +158,7 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* f
   package.Close();
 
   if (state.reporting && !IsSuccessfulInstall(exit_code)) {
-    PostInstallStatus(state.post_status_url, kInstallMethod, "ic", state.country, kRuntimeBuild,
-                      exit_code, dialogs);
+    RunNetworkStep(ReportStep, &state, dialogs, exit_code);
   }
 
   CleanUp();

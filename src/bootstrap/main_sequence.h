@@ -17,7 +17,9 @@ constexpr int32_t kExitNoPackageOrNoEngineRun = 1;
 // instance holds the string table and the package resource; argv is the
 // argument vector split by the process start-up (argv[0], the program, is skipped).
 // Returns the exit code; on a fatal file error it fills *fatal instead, and
-// the entry point shows that error and ends the process with its code.
+// the entry point shows that error and ends the process with its code. A
+// silent install (/s) shows no message: the engine-too-old case and a fatal
+// file error return their exit codes (-2; the Windows error) with no box.
 int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* fatal);
 
 }  // namespace kova

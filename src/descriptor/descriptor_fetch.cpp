@@ -4,7 +4,9 @@
 #include <wininet.h>
 
 #include "descriptor/descriptor_interpretation.h"
+#include "platform/wininet_library.h"
 #include "reporting/http_exchange.h"
+#include "reporting/trusted_endpoint.h"
 #include "reporting/vendor_endpoints.h"
 #include "settings/registry_settings.h"
 #include "text/bounded_text.h"
@@ -48,9 +50,13 @@ int FetchUpdateDescriptor(ProcessState* state) {
   // One read; a longer body is cut, its last kept byte giving way to the NUL.
   char body[kDescriptorResponseSize];
   DWORD received = 0;
-  if (InternetReadFile(exchange.request, body, sizeof body, &received) && received > 0) {
+  if (WinInet().InternetReadFile(exchange.request, body, sizeof body, &received) && received > 0) {
     body[received < sizeof body ? received : sizeof body - 1] = '\0';
     ApplyUpdateDescriptor(body, state);
+    // A post-status URL the trust check refuses is dropped before it can
+    // reach the package through HKLM: reporting stays as the descriptor set
+    // it, with nowhere to report to.
+    if (!IsTrustedEndpoint(state->post_status_url)) state->post_status_url[0] = '\0';
   }
   return 1;
 }

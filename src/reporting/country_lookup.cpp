@@ -1,6 +1,8 @@
 #include "reporting/country_lookup.h"
 
+#include "platform/wininet_library.h"
 #include "reporting/http_exchange.h"
+#include "reporting/network_values.h"
 #include "reporting/trusted_endpoint.h"
 #include "text/bounded_text.h"
 
@@ -31,9 +33,10 @@ int LookupCountry(const char* url, char* country, NetworkDialogs dialogs) {
   DWORD size = sizeof header;
   TextCopy(header, sizeof header, "COUNTRY");
   int result = 0;
-  if (HttpQueryInfoA(exchange.request, HTTP_QUERY_CUSTOM, header, &size, nullptr) &&
-      TextLengthN(header, sizeof header) >= 2) {
-    TextCopyN(country, kCountryCodeSize, header, 2);
+  // The value reaches the package through HKLM: only a country's form passes.
+  if (WinInet().HttpQueryInfoA(exchange.request, HTTP_QUERY_CUSTOM, header, &size, nullptr) &&
+      IsCountryCode(header)) {
+    TextCopy(country, kCountryCodeSize, header);
     result = 1;
   }
   return result;

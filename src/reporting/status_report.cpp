@@ -1,5 +1,6 @@
 #include "reporting/status_report.h"
 
+#include "reporting/network_values.h"
 #include "reporting/vendor_endpoints.h"
 #include "text/bounded_text.h"
 #include "text/xml_entities.h"
@@ -133,8 +134,13 @@ bool FormatReportLogText(const ReportLogFields& f, char* log, size_t cap) {
                  static_cast<int32_t>(f.http_status), f.visitor_id, f.install_method,
                  f.report_state, f.previous_version, f.build, with_products ? " ICstatus=" : "",
                  f.products, f.response_length > 0 ? "\n" : "");
-  // The response bytes carry no terminator: none of them, or all that fit.
-  return TextAppendN(log, cap, f.response, f.response_length) && fit;
+  // The response bytes carry no terminator: none of them, or all that fit,
+  // made one line of printable characters (the line break before them is the
+  // log's own).
+  const size_t response_at = TextLength(log);
+  const bool whole = TextAppendN(log, cap, f.response, f.response_length);
+  MakePrintableLine(log + response_at, TextLength(log + response_at));
+  return whole && fit;
 }
 
 }  // namespace kova

@@ -115,7 +115,8 @@ struct ReportLogFields {
 
 // "InstallStatus:ret=... visid=... method=... state=... ver=<previous>,<build>",
 // then " ICstatus=<products>" when products is not empty, then a newline
-// and the response bytes when there are any. Cut at the buffer's end and
+// and the response bytes when there are any, as one line of printable
+// characters (see MakePrintableLine). Cut at the buffer's end and
 // terminated; false when cut.
 bool FormatReportLogText(const ReportLogFields& fields, char* log, size_t cap);
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "platform/wininet_library.h"
 #include "reporting/http_exchange.h"
 #include "reporting/status_log_win32.h"
 #include "reporting/status_report_win32.h"
@@ -100,7 +101,7 @@ int PostInstallStatus(const char* post_status_url, const char* install_method,
   DWORD response_length = 0;
   if (status == HTTP_STATUS_OK) {
     result = 1;
-    if (!InternetReadFile(exchange.request, response, sizeof response, &response_length)) {
+    if (!WinInet().InternetReadFile(exchange.request, response, sizeof response, &response_length)) {
       response_length = 0;
     }
   }

@@ -254,6 +254,8 @@ TEST(ReportLogText, SummaryLine) {
       {LogFields(200, "", "abc", 2), head("200") + "\nab"},  // only the bytes read
       {LogFields(200, ";krt|1", response_with_nul, 5), head("200") + " ICstatus=;krt|1\nok"},
       {LogFields(0, ";krt|-2", "", 0), head("0") + " ICstatus=;krt|-2"},
+      // The answer stays one line of printable characters: no line of its own.
+      {LogFields(200, "", "OK\r\n@echo x\t\x01\x7f\xff~ ", 16), head("200") + "\nOK  @echo x    ~"},
   };
   for (const auto& c : cases) {
     char log[kReportLogTextSize];
