@@ -27,14 +27,17 @@ def policy_values(standin):
     return [(text(run["Country"]), text(run["PostStatusUrl"])) for run in standin.runs()]
 
 
-def test_reporting_on_hands_country_and_post_status_to_the_package(wine, standin, simulator):
+# Only a country's form reaches HKLM: anything else is a failed lookup.
+@pytest.mark.parametrize("answer,country", [("DE", "DE"), ("DEU", "YY"), ('"<', "YY")])
+def test_reporting_on_hands_country_and_post_status_to_the_package(wine, standin, simulator,
+                                                                   answer, country):
     simulator.script({"method": "GET", "body": REPORTING_ON},
-                     {"method": "HEAD", "headers": {"COUNTRY": "DEU"}})
+                     {"method": "HEAD", "headers": {"COUNTRY": answer}})
     assert wine.run_exe(BIN / PRODUCT, extra_env=simulator.proxy_env) == 0
     runs = standin.runs()
     assert len(runs) == 1
     assert runs[0]["cmdline"] == engine_command_line(wine, standin) + " METHOD=koff "
-    assert policy_values(standin) == [("DE", "http://ps.kova.com/b/ss/krt")]
+    assert policy_values(standin) == [(country, "http://ps.kova.com/b/ss/krt")]
     seen = simulator.requests()
     assert [r.request_line for r in seen] == [
         DESCRIPTOR_GET, "HEAD http://geo.kova.com:80/country?v=1 HTTP/1.1"]
