@@ -95,10 +95,12 @@ target_compile_definitions(kova_product_code PRIVATE WIN32_LEAN_AND_MEAN NOMINMA
 # puts zero-initialised data in .data$ sections with file bytes instead of
 # .bss, and one translation unit needs no per-function sections to drop code.
 # -fconserve-stack and no loops turned into library calls: each a little
-# smaller here.
+# smaller here. -malign-data=abi: arrays of 32 bytes or more keep the
+# alignment of their elements instead of 32 (about 120 bytes of padding).
 target_compile_options(kova_product_code PRIVATE ${KOVA_WARNINGS} -Oz -fno-exceptions -fno-rtti
                        -fno-asynchronous-unwind-tables -fomit-frame-pointer -fwhole-program
-                       -fno-ident -fconserve-stack -fno-tree-loop-distribute-patterns)
+                       -fno-ident -fconserve-stack -fno-tree-loop-distribute-patterns
+                       -malign-data=abi)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   # Windows keeps the i686 stack 4-byte aligned, and no code here needs more,
   # so the compiler need not realign it or pad frames to 16 bytes.
