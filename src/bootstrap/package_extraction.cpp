@@ -186,24 +186,6 @@ DWORD PrepareFolder(char* path) {
   return CheckFolder(path, length);
 }
 
-// The final path of the folder that holds the file at path, into
-// folder[MAX_PATH], from a handle opened on that folder now. The folder
-// itself is opened, not a link planted at its name since it was checked;
-// links above it (a redirected profile) are resolved. 0 or the error.
-DWORD GetFolderFinalPath(const HandlePathFunctions& calls, const char* path, char* folder) {
-  const char* name = FileNameOf(path);
-  if (name == path || !TextCopyN(folder, MAX_PATH, path, static_cast<size_t>(name - path - 1))) {
-    return ERROR_PATH_NOT_FOUND;
-  }
-  FileHandle handle(Os().CreateFileA(folder, FILE_READ_ATTRIBUTES,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                     nullptr));
-  if (!handle.IsOpen()) return GetLastError();
-  return GetFinalPath(calls, handle.Get(), folder);
-}
-
 // Removes whatever is at path: a file of an earlier run, or a link planted
 // there. With the handle calls, what is opened (never through a link at the
 // name) is deleted only when its final path is the package's own in folder;
@@ -305,7 +287,9 @@ int ExtractResourceToFile(HMODULE module, int resource_id, const char* resource_
   char folder[MAX_PATH];
   folder[0] = '\0';
   if (error == 0 && calls.GetFinalPathNameByHandleA != nullptr) {
-    error = GetFolderFinalPath(calls, path, folder);
+    const size_t name_at = static_cast<size_t>(FileNameOf(path) - path);
+    // The folder's name: the path before the backslash ahead of the file name.
+    error = GetFolderFinalPath(calls, path, name_at != 0 ? name_at - 1 : 0, folder);
   }
   // Whatever is at the name goes first, then the file is made anew.
   if (error == 0) error = RemoveStalePackage(calls, path, folder);

@@ -1,5 +1,6 @@
 #include "platform/final_path.h"
 
+#include "platform/file_handle.h"
 #include "platform/os_seam.h"
 #include "text/bounded_text.h"
 
@@ -41,6 +42,24 @@ DWORD GetFinalPath(const HandlePathFunctions& calls, HANDLE handle, char* path) 
     TextCopy(path, MAX_PATH, path + prefix);  // moves the text down within the buffer
   }
   return 0;
+}
+
+DWORD GetFolderFinalPath(const HandlePathFunctions& calls, const char* folder, size_t length,
+                         char* final_path) {
+  // The name is put together in final_path, which the query then overwrites.
+  while (length > 3 && folder[length - 1] == '\\') --length;  // "C:\" keeps its backslash
+  if (!TextCopyN(final_path, MAX_PATH, folder, length)) return ERROR_FILENAME_EXCED_RANGE;
+  const DWORD attributes = GetFileAttributesA(final_path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return ERROR_CANT_ACCESS_FILE;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
+  FileHandle handle(Os().CreateFileA(final_path, FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                     nullptr));
+  if (!handle.IsOpen()) return GetLastError();
+  return GetFinalPath(calls, handle.Get(), final_path);
 }
 
 DWORD CheckFinalPathIn(const HandlePathFunctions& calls, HANDLE handle, const char* folder,

@@ -25,6 +25,15 @@ HandlePathFunctions LookUpHandlePathFunctions();
 // with path empty.
 DWORD GetFinalPath(const HandlePathFunctions& calls, HANDLE handle, char* path);
 
+// Fills final_path[MAX_PATH] with the final path of the folder named by
+// folder[0..length) (trailing backslashes aside), from a handle opened on it
+// now. The folder itself is opened, never a link at its name, and it must be
+// a real folder: a reparse point gives ERROR_CANT_ACCESS_FILE, anything else
+// ERROR_DIRECTORY. Links above it (a redirected profile) are resolved.
+// Returns 0 or the Windows error.
+DWORD GetFolderFinalPath(const HandlePathFunctions& calls, const char* folder, size_t length,
+                         char* final_path);
+
 // 0 when the file that handle refers to has the final path
 // "<folder>\<name>" (compared without case), folder being a final path from
 // GetFinalPath; else the Windows error of the query, or ERROR_CANT_ACCESS_FILE

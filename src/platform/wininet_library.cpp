@@ -2,23 +2,25 @@
 
 #include "platform/os_seam.h"
 #include "platform/system_library.h"
+#include "text/bounded_text.h"
 
 namespace kova {
 
 namespace {
 
-// In the order of WinInetFunctions' members.
-const char* const kWinInetNames[] = {
-    "InternetOpenA",    "InternetCrackUrlA", "InternetConnectA", "InternetSetOptionA",
-    "HttpOpenRequestA", "HttpSendRequestA",  "HttpQueryInfoA",   "InternetReadFile",
-    "InternetCloseHandle", "InternetErrorDlg",
-};
+constexpr int kWinInetCount = 10;
+
+// The names, NUL after each, in the order of WinInetFunctions' members.
+const char kWinInetNames[] =
+    "InternetOpenA\0InternetCrackUrlA\0InternetConnectA\0InternetSetOptionA\0"
+    "HttpOpenRequestA\0HttpSendRequestA\0HttpQueryInfoA\0InternetReadFile\0"
+    "InternetCloseHandle\0InternetErrorDlg";
 
 // The table is filled as an array of entry points: every member is one
 // function pointer, in the order of the names above.
 union WinInetTable {
   WinInetFunctions functions;
-  FARPROC entries[sizeof kWinInetNames / sizeof kWinInetNames[0]];
+  FARPROC entries[kWinInetCount];
 };
 static_assert(sizeof(WinInetFunctions) == sizeof(WinInetTable::entries),
               "one name for every WinINet function");
@@ -35,11 +37,11 @@ const WinInetFunctions* LoadWinInet() {
   // Never freed: see the header.
   HMODULE module = Os().LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (module == nullptr) return nullptr;
-  int found = 0;
-  for (const char* name : kWinInetNames) {
-    g_wininet.entries[found] = Os().GetProcAddress(module, name);
-    if (g_wininet.entries[found] == nullptr) return nullptr;
-    ++found;
+  const char* name = kWinInetNames;
+  for (FARPROC& entry : g_wininet.entries) {
+    entry = Os().GetProcAddress(module, name);
+    if (entry == nullptr) return nullptr;
+    name += TextLength(name) + 1;
   }
   g_loaded = true;
   return &g_wininet.functions;

@@ -30,30 +30,6 @@ bool IsPlainFileWithOneName(HANDLE file) {
   return (info.dwFileAttributes & kNotPlain) == 0 && info.nNumberOfLinks == 1;
 }
 
-// The final path of the log's folder into final_path[MAX_PATH], from a
-// handle opened on it; false when the folder is missing, no folder, or a
-// reparse point (a link followed for every name below it would send the
-// elevated write into the link's target). folder may end in backslashes.
-bool GetLogFolderFinalPath(const HandlePathFunctions& calls, const char* folder,
-                           char* final_path) {
-  char name[kLogPathSize];
-  if (!TextCopy(name, sizeof name, folder)) return false;
-  size_t length = TextLength(name);
-  while (length > 3 && name[length - 1] == '\\') name[--length] = '\0';  // "C:\" stays
-  const DWORD attributes = GetFileAttributesA(name);
-  if (attributes == INVALID_FILE_ATTRIBUTES ||
-      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
-          FILE_ATTRIBUTE_DIRECTORY) {
-    return false;
-  }
-  FileHandle handle(Os().CreateFileA(name, FILE_READ_ATTRIBUTES,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                     nullptr));
-  return handle.IsOpen() && GetFinalPath(calls, handle.Get(), final_path) == 0;
-}
-
 // Opens the log at path: the file that is there, else a new one (*created).
 // Append-only access: every write lands at the end of the file as it is
 // then, even while another process appends too; the attributes, to check
@@ -113,8 +89,9 @@ void AppendStatusLog(const char* text) {
   // there would be followed for every name below it.
   const HandlePathFunctions calls = LookUpHandlePathFunctions();
   char folder_final[MAX_PATH];
+  const char* log_folder = tmpdir != nullptr ? tmpdir : temp_folder;
   if (calls.GetFinalPathNameByHandleA != nullptr &&
-      !GetLogFolderFinalPath(calls, tmpdir != nullptr ? tmpdir : temp_folder, folder_final)) {
+      GetFolderFinalPath(calls, log_folder, TextLength(log_folder), folder_final) != 0) {
     return;
   }
   bool created = false;
