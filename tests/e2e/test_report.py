@@ -219,7 +219,7 @@ REPORTS = {
 def test_failed_install_posts_one_report_and_logs_it(wine, standin, simulator, case):
     post_status = POST_URL + case.comma_part
     simulator.script({"method": "GET", "body": descriptor(post_status)},
-                     {"method": "HEAD", "headers": {"COUNTRY": "DEU"}},
+                     {"method": "HEAD", "headers": {"COUNTRY": "DE"}},
                      {"method": "POST", **case.reply})
     seed = dict(case.seed)
     seed.update(runtimes("1.6.0_07") if case.previous == "XX" else RUNTIMES)
@@ -251,7 +251,9 @@ def test_failed_install_posts_one_report_and_logs_it(wine, standin, simulator, c
     summary = (f"InstallStatus:ret={status} visid={visitor_id} method=koff state=ic "
                f"ver={case.previous},{BUILD} ICstatus={case.products}").encode()
     if status == 200:
-        summary += b"\n" + case.reply["body"][:512].split(b"\0")[0]
+        # The answer as one line of printable characters: every other byte a blank.
+        answer = case.reply["body"][:512].split(b"\0")[0]
+        summary += b"\n" + bytes(b if 0x20 <= b <= 0x7E else 0x20 for b in answer)
     expected_log = [summary[:511]]
     if case.suite_id == DEVELOPMENT:
         expected_log.append(body.replace(b"<prop20>plaintextdummy<",
@@ -288,9 +290,6 @@ QUIET = {
     # Both runs leave "reinstall": the report is dropped, the Policy values stay for the clean-up.
     "reinstall": Quiet([1603, 1603], ["reinstall", "reinstall"], report=REPORT_KEEPS_POLICY),
     "decline": Quiet([1603], ["decline"], report=REPORT),
-    # The report touches nothing: no visitor id made, the install status left
-    # to the clean-up.
-    "untrusted host": Quiet([1603], post_status="http://ps.example.com/b/ss/krt"),
     # The whole text passes the endpoint test through its comma part, but the
     # host the report would go to is foreign: the facts are gathered and the
     # status consumed, and nothing is sent.
