@@ -2,12 +2,15 @@
 each, against the real exe, Wine's file system and the simulator."""
 import re
 import shutil
+import subprocess
 import threading
 import time
 
-from conftest import BIN, PRODUCT, windows_path
+import pytest
+
+from conftest import BIN, PACKAGE_REL, PRODUCT, windows_path
 from test_install import relay_message_boxes, trace_message_boxes
-from test_network import REPORTING_ON
+from test_network import REPORTING_ON, policy_values
 from test_report import log_entries
 
 # Connect, send and receive time-outs of 10 s each: the most one request may cost.
@@ -156,3 +159,123 @@ def test_two_installs_logging_at_once_both_write_whole_entries(wine, standin, si
         if len(entries) == 2:
             break
     assert len(entries) == 2, entries
+
+
+USER_SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
+LOCAL_LOW = "{A520A1A4-1780-4FF6-BD18-167343C5AF16}"
+
+
+@pytest.mark.parametrize("repoint", [False, True], ids=["untouched", "re-pointed"])
+def test_a_data_folder_below_a_link_hands_the_engine_the_package_carried(
+        wine, standin, simulator, repoint):
+    # A redirected profile legitimately puts the local low folder below a
+    # link; the attacker re-points that link while the descriptor is awaited,
+    # to a folder where another package sits at the same place.
+    below = PACKAGE_REL.split("/", 2)[2]
+    planted = wine.c_drive / "realB" / "LL" / below
+    planted.parent.mkdir(parents=True)
+    planted.write_bytes(b"not the package carried")
+    (wine.c_drive / "realA" / "LL").mkdir(parents=True)
+    link = wine.c_drive / "redir"
+    link.symlink_to(wine.c_drive / "realA", target_is_directory=True)
+    wine.reg_add(USER_SHELL_FOLDERS, LOCAL_LOW, r"C:\redir\LL")
+    simulator.script({"method": "GET", "status": 404, "delay": 4 if repoint else 0})
+    result = {}
+    product = threading.Thread(target=lambda: result.update(
+        code=wine.run_exe(BIN / PRODUCT, extra_env=simulator.proxy_env)))
+    product.start()
+    if repoint:
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline and not simulator.requests():
+            time.sleep(0.05)
+        assert simulator.requests(), "the descriptor was never asked for"
+        relink = wine.c_drive / "relink"
+        relink.symlink_to(wine.c_drive / "realB", target_is_directory=True)
+        relink.replace(link)
+    product.join(120)
+    runs = standin.runs()
+    if repoint and not runs:
+        return  # refusing to run the engine is a safe end too
+    assert result["code"] == 0 and len(runs) == 1
+    handed = re.fullmatch(r'"[^"]*" /i "([^"]*)" ', runs[0]["cmdline"]).group(1)
+    if not repoint:
+        assert handed == r"C:\realA\LL" + "\\" + below.replace("/", "\\")
+    assert wine.c_drive.joinpath(*handed.split("\\")[1:]).read_bytes() == sample_package()
+
+
+def test_a_planted_wininet_is_never_loaded(wine, standin, simulator):
+    exe_dir = wine.c_drive / "download"
+    exe_dir.mkdir()
+    for name in (PRODUCT, "load_library.exe"):
+        shutil.copy(BIN / name, exe_dir / name)
+    shutil.copy(BIN / "canary.dll", exe_dir / "wininet.dll")
+    overrides = {"WINEDLLOVERRIDES": "mscoree,mshtml=;wininet=n,b"}
+    standin.script([1603])
+    simulator.script({"method": "GET", "body": REPORTING_ON},
+                     {"method": "HEAD", "headers": {"COUNTRY": "DE"}},
+                     {"method": "POST", "body": "stored"})
+    code = wine.run_exe(exe_dir / PRODUCT, extra_env={**simulator.proxy_env, **overrides})
+    # Wine names the marker as the import names the DLL (WININET.dll).
+    assert [p.name for p in exe_dir.glob("*.loaded")] == []
+    # The install and its report work as they do without the plant.
+    assert code == 1603 and len(standin.runs()) == 1
+    assert [r.method for r in simulator.requests()] == ["GET", "HEAD", "POST"]
+    # The canary works: a bare-name load from the same folder is caught.
+    assert wine.run_exe(exe_dir / "load_library.exe", "wininet.dll", extra_env=overrides) == 0
+    assert [p.name.lower() for p in exe_dir.glob("*.loaded")] == ["wininet.dll.loaded"]
+
+
+# One byte every 3 s keeps any single read alive; each exchange must still
+# end at its deadline (20 s), so one trickled exchange costs that plus the
+# rest of the install and Wine's starts.
+TRICKLED_INSTALL_S = 35
+POST_URL = "http://ps.kova.com/b/ss/krt"
+GET_OK = {"method": "GET", "body": REPORTING_ON}
+HEAD_DE = {"method": "HEAD", "headers": {"COUNTRY": "DE"}}
+POST_OK = {"method": "POST", "body": "stored"}
+TRICKLE = {"action": "trickle", "every": 3}
+
+# The trickled exchange: the replies; what the engine sees (Country,
+# PostStatusUrl); the requests made; whether the report reached the log.
+TRICKLED = {
+    "descriptor head": ([{**GET_OK, **TRICKLE}], (None, None), ["GET"], False),
+    "descriptor body": ([{**GET_OK, **TRICKLE, "from": "body"}], (None, None), ["GET"], False),
+    "country head": ([GET_OK, {**HEAD_DE, **TRICKLE}, POST_OK], ("YY", POST_URL),
+                     ["GET", "HEAD", "POST"], True),
+    "report answer": ([GET_OK, HEAD_DE, {**POST_OK, **TRICKLE}], ("DE", POST_URL),
+                      ["GET", "HEAD", "POST"], False),
+}
+
+
+@pytest.mark.parametrize("exchange", TRICKLED)
+def test_a_trickling_peer_costs_at_most_the_exchange_deadline(wine, standin, simulator, exchange):
+    replies, policy, methods, logged = TRICKLED[exchange]
+    standin.script([1603])
+    logs = wine.workdir / "logs"
+    logs.mkdir()
+    simulator.script(*replies)
+    start = time.monotonic()
+    try:
+        code = wine.run_exe(BIN / PRODUCT, windows_env={"TMPDIR": windows_path(logs)},
+                            extra_env=simulator.proxy_env, timeout=2 * TRICKLED_INSTALL_S)
+    except subprocess.TimeoutExpired:
+        code = None
+    seconds = time.monotonic() - start
+    print(f"{exchange} trickled: {'still running' if code is None else 'ended'} after {seconds:.1f} s")
+    assert code is not None and seconds < TRICKLED_INSTALL_S, f"exit {code} after {seconds:.0f} s"
+    assert code == 1603 and policy_values(standin) == [policy]
+    assert [r.method for r in simulator.requests()] == methods
+    assert (logs / "kusched.log").exists() == logged
+
+
+def test_a_temporary_folder_that_is_a_link_gets_no_log(wine, standin, simulator):
+    target = wine.c_drive / "elsewhere"
+    target.mkdir()
+    (wine.c_drive / "tmplink").symlink_to(target, target_is_directory=True)
+    standin.script([1603])
+    simulator.script(GET_OK, HEAD_DE, {"method": "POST", "body": "\r\n@echo planted by the server\r\n"})
+    code = wine.run_exe(BIN / PRODUCT, windows_env={"TMPDIR": r"C:\tmplink"},
+                        extra_env=simulator.proxy_env)
+    assert code == 1603
+    assert [r.method for r in simulator.requests()] == ["GET", "HEAD", "POST"]
+    assert list(target.iterdir()) == []

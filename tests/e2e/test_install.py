@@ -39,14 +39,18 @@ def trace_message_boxes(wine):
     return {"WINEDEBUG": "-all,+relay"}
 
 
-def test_old_engine_shows_the_message_and_ends_with_minus_2(wine, standin):
+@pytest.mark.parametrize("args", ["", "/s"])
+def test_old_engine_shows_the_message_unless_silent_and_ends_with_minus_2(wine, standin, args):
     # Wine reads the version of the msi.dll file it is told to load natively.
     replace_system_file(wine, "msi.dll", BIN / "msi_stub.dll")
     wine.dll_override("msi", "native")
-    code = wine.run_exe(BIN / PRODUCT, extra_env=trace_message_boxes(wine))
-    assert code == -2
+    code = wine.run_exe(BIN / PRODUCT, args, extra_env=trace_message_boxes(wine))
     boxes = relay_message_boxes(wine.last_stderr)
-    assert len(boxes) == 1, wine.last_stderr[-3000:]
+    assert (code, len(boxes)) == (-2, 0 if args else 1), wine.last_stderr[-3000:]
+    assert not wine.package_file.exists()
+    assert standin.command_lines() == []
+    if args:
+        return
     owner, text, caption, style = boxes[0]
     head, _, tail = text.partition("...")
     full = ("Kova(TM) could not be installed because the Windows Installer 2.0 Engine is not "
@@ -54,8 +58,6 @@ def test_old_engine_shows_the_message_and_ends_with_minus_2(wine, standin):
             "higher from the Microsoft web site.")
     assert len(head) > 40 and full.startswith(head) and full.endswith(tail), text
     assert (owner, caption, style) == (0, "", MB_ICONERROR)
-    assert not wine.package_file.exists()
-    assert standin.command_lines() == []
 
 
 def test_no_installer_location_ends_with_minus_3(wine, standin):
@@ -71,16 +73,29 @@ def test_exe_without_package_ends_with_1_and_runs_no_engine(wine, standin):
     assert standin.command_lines() == []
 
 
-def test_package_path_taken_by_a_folder_is_fatal_with_error_5(wine, standin):
+def folder_at_the_package_file(wine):
     wine.package_file.mkdir(parents=True)
-    code = wine.run_exe(BIN / PRODUCT, extra_env=trace_message_boxes(wine))
-    assert code == 5
+
+
+def file_at_the_package_folder(wine):
+    wine.package_file.parent.parent.mkdir(parents=True)
+    wine.package_file.parent.write_bytes(b"x")
+
+
+@pytest.mark.parametrize("args", ["", "/s"])
+@pytest.mark.parametrize("block, error", [(folder_at_the_package_file, 5),
+                                          (file_at_the_package_folder, 3)])
+def test_a_blocked_package_path_is_fatal_with_its_error_and_a_box_unless_silent(
+        wine, standin, block, error, args):
+    block(wine)
+    code = wine.run_exe(BIN / PRODUCT, args, extra_env=trace_message_boxes(wine))
     boxes = relay_message_boxes(wine.last_stderr)
-    assert len(boxes) == 1, wine.last_stderr[-3000:]
-    owner, text, caption, style = boxes[0]
-    assert text.startswith("Installer : Wrapper.CreateFile  failed with error 5: ")
-    assert (owner, caption, style) == (0, "Error", MB_OK)
+    assert (code, len(boxes)) == (error, 0 if args else 1), wine.last_stderr[-3000:]
     assert standin.command_lines() == []
+    if not args:
+        (owner, text, caption, style), = boxes
+        assert text.startswith(f"Installer : Wrapper.CreateFile  failed with error {error}: ")
+        assert (owner, caption, style) == (0, "Error", MB_OK)
 
 
 def test_wine_msiexec_installs_the_sample_package(wine):

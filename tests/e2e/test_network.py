@@ -27,17 +27,14 @@ def policy_values(standin):
     return [(text(run["Country"]), text(run["PostStatusUrl"])) for run in standin.runs()]
 
 
-# Only a country's form reaches HKLM: anything else is a failed lookup.
-@pytest.mark.parametrize("answer,country", [("DE", "DE"), ("DEU", "YY"), ('"<', "YY")])
-def test_reporting_on_hands_country_and_post_status_to_the_package(wine, standin, simulator,
-                                                                   answer, country):
+def test_reporting_on_hands_country_and_post_status_to_the_package(wine, standin, simulator):
     simulator.script({"method": "GET", "body": REPORTING_ON},
-                     {"method": "HEAD", "headers": {"COUNTRY": answer}})
+                     {"method": "HEAD", "headers": {"COUNTRY": "DE"}})
     assert wine.run_exe(BIN / PRODUCT, extra_env=simulator.proxy_env) == 0
     runs = standin.runs()
     assert len(runs) == 1
     assert runs[0]["cmdline"] == engine_command_line(wine, standin) + " METHOD=koff "
-    assert policy_values(standin) == [(country, "http://ps.kova.com/b/ss/krt")]
+    assert policy_values(standin) == [("DE", "http://ps.kova.com/b/ss/krt")]
     seen = simulator.requests()
     assert [r.request_line for r in seen] == [
         DESCRIPTOR_GET, "HEAD http://geo.kova.com:80/country?v=1 HTTP/1.1"]
@@ -93,7 +90,9 @@ def test_network_failures_leave_the_install_as_offline(wine, standin, simulator,
     {"method": "HEAD", "headers": {"COUNTRY": "D"}},
     {"method": "HEAD"},
     {"method": "HEAD", "action": "reset", "delay": 0.1},
-], ids=["500", "one letter", "no header", "reset"])
+    {"method": "HEAD", "headers": {"COUNTRY": '"<'}},
+    {"method": "HEAD", "headers": {"COUNTRY": "USA"}},
+], ids=["500", "one letter", "no header", "reset", "not letters", "three letters"])
 def test_failed_lookup_hands_YY_to_the_package(wine, standin, simulator, lookup_reply):
     simulator.script({"method": "GET", "body": REPORTING_ON}, lookup_reply)
     assert wine.run_exe(BIN / PRODUCT, extra_env=simulator.proxy_env) == 0
@@ -116,6 +115,18 @@ def test_untrusted_country_lookup_url_is_never_contacted(wine, standin, simulato
     assert wine.run_exe(BIN / PRODUCT, extra_env=simulator.proxy_env) == 0
     assert [r.method for r in simulator.requests()] == ["GET"]
     assert policy_values(standin) == [("YY", "http://ps.kova.com/p")]
+
+
+@pytest.mark.parametrize("post_status", ["http://evil.example/x", "http://ps.example.com/b/ss/krt"])
+def test_untrusted_post_status_url_is_neither_stored_nor_posted_to(wine, standin, simulator,
+                                                                   post_status):
+    standin.script([1603])
+    simulator.script({"method": "GET", "body": descriptor(post_status, "http://geo.kova.com/cc")},
+                     {"method": "HEAD", "headers": {"COUNTRY": "DE"}}, {"method": "POST"})
+    assert wine.run_exe(BIN / PRODUCT, extra_env=simulator.proxy_env) == 1603
+    assert [r.method for r in simulator.requests()] == ["GET", "HEAD"]
+    assert [url for _, url in policy_values(standin)] == [None]
+    assert wine.reg_query(POLICY_KEY, "PostStatusUrl") is None
 
 
 def test_installer_xml_url_names_the_descriptor(wine, standin, simulator):

@@ -255,9 +255,9 @@ def test_failed_install_posts_one_report_and_logs_it(wine, standin, simulator, c
     summary = (f"InstallStatus:ret={status} visid={visitor_id} method=koff state=ic "
                f"ver={case.previous},{BUILD} ICstatus={case.products}").encode()
     if status == 200:
-        # The answer as one line of printable characters.
+        # The answer as one line of printable characters: every other byte a blank.
         answer = case.reply["body"][:512].split(b"\0")[0]
-        summary += b"\n" + bytes(c if 0x20 <= c <= 0x7E else 0x20 for c in answer)
+        summary += b"\n" + bytes(b if 0x20 <= b <= 0x7E else 0x20 for b in answer)
     expected_log = [summary[:511]]
     if case.suite_id == DEVELOPMENT:
         expected_log.append(body.replace(b"<prop20>plaintextdummy<",
@@ -285,7 +285,6 @@ class Quiet:
     statuses: list = field(default_factory=list)
     post_status: str = POST_URL
     report: list = field(default_factory=list)
-    stored_post_status: str = None  # what the package is given; None: post_status
 
 
 QUIET = {
@@ -295,10 +294,6 @@ QUIET = {
     # Both runs leave "reinstall": the report is dropped, the Policy values stay for the clean-up.
     "reinstall": Quiet([1603, 1603], ["reinstall", "reinstall"], report=REPORT_KEEPS_POLICY),
     "decline": Quiet([1603], ["decline"], report=REPORT),
-    # The report touches nothing: no visitor id made, the install status left
-    # to the clean-up. The package is not given the URL either.
-    "untrusted host": Quiet([1603], post_status="http://ps.example.com/b/ss/krt",
-                            stored_post_status=""),
     # The whole text passes the endpoint test through its comma part, but the
     # host the report would go to is foreign: the facts are gathered and the
     # status consumed, and nothing is sent.
@@ -322,9 +317,7 @@ def test_no_report_is_sent(wine, standin, simulator, case):
     if case.report:
         assert 17 <= out.lengths["VisitorId"] <= 25
     assert out.policy == {**POLICY_DEFAULTS, "Country": ("REG_SZ", "DE"),
-                          "PostStatusUrl": ("REG_SZ", case.post_status
-                                            if case.stored_post_status is None
-                                            else case.stored_post_status)}
+                          "PostStatusUrl": ("REG_SZ", case.post_status)}
     assert out.vendor == {}
 
 

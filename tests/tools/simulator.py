@@ -38,7 +38,10 @@ A reply (every key optional):
              "truncate": announce the whole body, send half, close;
              "stall": announce the whole body, send half, then send
              nothing more for `hold` seconds (default 60) before closing;
-             "raw": send the body bytes as they are, then close
+             "raw": send the body bytes as they are, then close;
+             "trickle": send the answer one byte every `every` seconds
+             (default 1), from its first byte, or with "from": "body"
+             the head at once and then the body so
     times    how many requests this reply serves (default: all)
 Replies are tried in order; the first that matches and is not used up
 answers. A request nothing matches gets 404.
@@ -182,6 +185,14 @@ def _answer(sock, request, reply):
     head += "\r\n"
     if request.method == "HEAD":
         body = b""
+    if action == "trickle":
+        data = head.encode("latin-1") + body
+        sent = len(head) if reply.get("from") == "body" else 0
+        sock.sendall(data[:sent])
+        for i in range(sent, len(data)):
+            time.sleep(float(reply.get("every", 1)))
+            sock.sendall(data[i:i + 1])  # fails once the client has gone
+        return True
     if action in ("truncate", "stall"):
         sock.sendall(head.encode("latin-1") + body[: len(body) // 2])
         if action == "stall":
