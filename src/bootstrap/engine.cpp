@@ -70,13 +70,13 @@ int GetMsiexecPath(char* buffer, DWORD size) {
 
 int32_t RunAndWait(char* command_line, const ProcessState& state) {
   DWORD exit_code = 1;
-  // The package reads these from the Policy key while it runs.
-  if (state.reporting) {
-    SetPolicyString("Country", state.country);
-    SetPolicyString("PostStatusUrl", state.post_status_url);
-  } else {
-    SetPolicyString("PostStatusUrl", nullptr);
-  }
+  // The package reads these from the Policy key while it runs. A post-status
+  // URL that the trust check refused was dropped when the descriptor was
+  // read: then none is stored, as with reporting off.
+  if (state.reporting) SetPolicyString("Country", state.country);
+  SetPolicyString("PostStatusUrl", state.reporting && state.post_status_url[0] != '\0'
+                                       ? state.post_status_url
+                                       : nullptr);
   // Both records zeroed by one fill.
   struct {
     STARTUPINFOA startup;
