@@ -97,10 +97,16 @@ target_compile_definitions(kova_product_code PRIVATE WIN32_LEAN_AND_MEAN NOMINMA
 # -fconserve-stack and no loops turned into library calls: each a little
 # smaller here. -malign-data=abi: arrays of 32 bytes or more keep the
 # alignment of their elements instead of 32 (about 120 bytes of padding).
+# Stack probes: a frame larger than a page must touch each page in order, or
+# it would step past the guard page that grows a Windows thread's stack. The
+# target's own way (-mstack-arg-probe, a call to ___chkstk_ms) forces
+# -maccumulate-outgoing-args on every function, about 2 KB of code here;
+# -fstack-clash-protection probes the few large frames inline instead, page
+# by page, and leaves the arguments pushed.
 target_compile_options(kova_product_code PRIVATE ${KOVA_WARNINGS} -Oz -fno-exceptions -fno-rtti
                        -fno-asynchronous-unwind-tables -fomit-frame-pointer -fwhole-program
                        -fno-ident -fconserve-stack -fno-tree-loop-distribute-patterns
-                       -malign-data=abi)
+                       -malign-data=abi -mno-stack-arg-probe -fstack-clash-protection)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   # Windows keeps the i686 stack 4-byte aligned, and no code here needs more,
   # so the compiler need not realign it or pad frames to 16 bytes.

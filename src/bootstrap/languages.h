@@ -13,7 +13,7 @@ namespace kova {
 // the user's language (the first row's key, 2052, is a whole LANGID; see
 // TransformLanguageForUserLanguage).
 struct TransformRow {
-  uint32_t key;
+  uint16_t key;  // a primary language number, or a whole LANGID (2052)
   uint16_t transform_language;
 };
 

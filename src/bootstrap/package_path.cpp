@@ -10,12 +10,8 @@ namespace {
 // The format of each step, applied to the path so far. The first two add a
 // folder name; the last two add the runtime's short name and version (a
 // format that adds one text ignores the version).
-const char* const kPathStepFormats[kPackagePathSteps] = {
-    "%s\\%s\\",
-    "%s%s\\",
-    "%s%s%s",
-    "%s\\%s%s.msi",
-};
+// Kept as one run of NUL-separated formats, step 0 first.
+const char kPathStepFormats[] = "%s\\%s\\\0%s%s\\\0%s%s%s\0%s\\%s%s.msi";
 
 }  // namespace
 
@@ -23,7 +19,9 @@ bool ExtendPackagePath(char* path, size_t cap, int step) {
   bool fit = false;
   if (step >= 0 && step < kPackagePathSteps) {
     const char* name = step == 0 ? kMakerFolder : step == 1 ? kProductFolder : kRuntimeShortName;
-    fit = TextFormat(path, cap, kPathStepFormats[step], path, name, kRuntimeVersion);
+    const char* format = kPathStepFormats;
+    for (int i = 0; i < step; ++i) format += TextLength(format) + 1;
+    fit = TextFormat(path, cap, format, path, name, kRuntimeVersion);
   }
   if (!fit && cap != 0) path[0] = '\0';
   return fit;

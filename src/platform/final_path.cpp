@@ -10,7 +10,6 @@ namespace {
 
 constexpr DWORD kVolumeNameDos = 0;        // VOLUME_NAME_DOS: "\\?\C:\..."
 constexpr int kFileDispositionInfo = 4;    // FILE_INFO_BY_HANDLE_CLASS's FileDispositionInfo
-constexpr char kLongPathPrefix[] = "\\\\?\\";  // "\\?\"
 
 }  // namespace
 
@@ -36,11 +35,10 @@ DWORD GetFinalPath(const HandlePathFunctions& calls, HANDLE handle, char* path) 
     path[0] = '\0';
     return length == 0 ? GetLastError() : static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE);
   }
-  const size_t prefix = sizeof kLongPathPrefix - 1;
-  // "\\?\C:\..." with a drive letter: the same path without the prefix.
-  if (TextStartsWith(path, kLongPathPrefix) && path[prefix] != '\0' && path[prefix + 1] == ':') {
-    TextCopy(path, MAX_PATH, path + prefix);  // moves the text down within the buffer
-  }
+  // The answer starts with "\\?\"; a path on a drive ("\\?\C:\...", its
+  // colon at index 5) loses it, so that it reads as the plain path it is.
+  // The text moves down within the buffer.
+  if (length > 5 && path[2] == '?' && path[5] == ':') TextCopy(path, MAX_PATH, path + 4);
   return 0;
 }
 

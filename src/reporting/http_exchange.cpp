@@ -15,21 +15,14 @@ bool IsSilentNetworkError(DWORD error) {
          error == ERROR_INTERNET_CANNOT_CONNECT || error == ERROR_INTERNET_CONNECTION_ABORTED;
 }
 
-// The time-outs in the order they are set: connect, send, receive.
-const struct {
-  DWORD option;
-  DWORD milliseconds;
-} kTimeouts[] = {
-    {INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs},
-    {INTERNET_OPTION_SEND_TIMEOUT, kSendTimeoutMs},
-    {INTERNET_OPTION_RECEIVE_TIMEOUT, kReceiveTimeoutMs},
-};
+void SetTimeout(HINTERNET handle, DWORD option, DWORD milliseconds) {
+  WinInet().InternetSetOptionA(handle, option, &milliseconds, sizeof milliseconds);
+}
 
 void SetTimeouts(HINTERNET handle) {
-  for (const auto& timeout : kTimeouts) {
-    DWORD value = timeout.milliseconds;
-    WinInet().InternetSetOptionA(handle, timeout.option, &value, sizeof value);
-  }
+  SetTimeout(handle, INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
+  SetTimeout(handle, INTERNET_OPTION_SEND_TIMEOUT, kSendTimeoutMs);
+  SetTimeout(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, kReceiveTimeoutMs);
 }
 
 DWORD AskUser(HINTERNET request, DWORD error) {
