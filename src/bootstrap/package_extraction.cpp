@@ -192,21 +192,22 @@ DWORD PrepareFolder(char* path) {
 // without them (before Vista), by name. 0 when nothing is left there, else
 // the error (ERROR_CANT_ACCESS_FILE: it lies elsewhere).
 DWORD RemoveStalePackage(const HandlePathFunctions& calls, const char* path, const char* folder) {
+  DWORD error = 0;
   if (calls.GetFinalPathNameByHandleA == nullptr) {
-    if (DeleteFileA(path)) return 0;
+    if (!DeleteFileA(path)) error = GetLastError();
   } else {
     FileHandle stale(Os().CreateFileA(path, DELETE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
                                       nullptr));
-    if (stale.IsOpen()) {
+    if (!stale.IsOpen()) {
+      error = GetLastError();
+    } else {
       char final_path[MAX_PATH];
-      const DWORD error = CheckFinalPathIn(calls, stale.Get(), folder, FileNameOf(path), final_path);
-      if (error != 0) return error;
-      if (DeleteThroughHandle(calls, stale.Get())) return 0;
+      error = CheckFinalPathIn(calls, stale.Get(), folder, FileNameOf(path), final_path);
+      if (error == 0 && !DeleteThroughHandle(calls, stale.Get())) error = GetLastError();
     }
-  }
-  const DWORD error = GetLastError();
+  }  // a file marked for deletion goes when its handle closes, here
   return error == ERROR_FILE_NOT_FOUND ? 0 : error;
 }
 

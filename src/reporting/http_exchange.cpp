@@ -33,8 +33,8 @@ DWORD AskUser(HINTERNET request, DWORD error) {
 // result, with *status as that call left it.
 BOOL ReadStatusCode(HINTERNET request, DWORD* status) {
   DWORD size = sizeof *status;
-  return WinInet().HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, status, &size,
-                        nullptr);
+  return WinInet().HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, status,
+                                  &size, nullptr);
 }
 
 // Releases one handle of an exchange when it is open, and forgets it.
@@ -123,14 +123,14 @@ bool OpenHttpRequest(HttpExchange* exchange, const char* url, const char* verb, 
   flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
 
   exchange->connection = net->InternetConnectA(exchange->internet, host, parts.nPort, "", "",
-                                          INTERNET_SERVICE_HTTP, 0, 0);
+                                               INTERNET_SERVICE_HTTP, 0, 0);
   if (exchange->connection == nullptr) {
     exchange->Close();
     return false;
   }
   SetTimeouts(exchange->connection);
-  exchange->request = net->HttpOpenRequestA(exchange->connection, verb, request_path, "HTTP/1.1", "",
-                                       nullptr, flags, 0);
+  exchange->request = net->HttpOpenRequestA(exchange->connection, verb, request_path, "HTTP/1.1",
+                                            "", nullptr, flags, 0);
   if (exchange->request == nullptr) {
     exchange->Close();
     return false;

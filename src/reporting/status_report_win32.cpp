@@ -101,7 +101,8 @@ int PostInstallStatus(const char* post_status_url, const char* install_method,
   DWORD response_length = 0;
   if (status == HTTP_STATUS_OK) {
     result = 1;
-    if (!WinInet().InternetReadFile(exchange.request, response, sizeof response, &response_length)) {
+    if (!WinInet().InternetReadFile(exchange.request, response, sizeof response,
+                                    &response_length)) {
       response_length = 0;
     }
   }

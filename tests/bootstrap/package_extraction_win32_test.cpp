@@ -471,9 +471,8 @@ DWORD WINAPI MovingGetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD size
 FARPROC WINAPI FinalPathGetProcAddress(HMODULE module, LPCSTR name) {
   if (HIWORD(reinterpret_cast<ULONG_PTR>(name)) != 0 &&
       std::strcmp(name, "GetFinalPathNameByHandleA") == 0) {
-    return g_final_paths == FinalPaths::kMissing
-               ? nullptr
-               : reinterpret_cast<FARPROC>(reinterpret_cast<void*>(MovingGetFinalPathNameByHandleA));
+    if (g_final_paths == FinalPaths::kMissing) return nullptr;
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(MovingGetFinalPathNameByHandleA));
   }
   return RealOs().GetProcAddress(module, name);
 }
