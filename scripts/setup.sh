@@ -15,40 +15,37 @@ packages=(
   xvfb xdotool imagemagick
   osslsigncode openssl
 )
-wants_i386=0
 if kova_can_run_32bit 2>/dev/null; then
   packages+=(wine32:i386)
-  wants_i386=1
 fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
 done
+# The 32-bit side is installed on its own: a mirror caught mid-sync fails a
+# list now and then (seen for the i386 security list), and then the i386
+# packages cannot match their amd64 halves. Without it the Windows tiers run
+# on x86-64 (scripts/arch.sh checks that 32-bit Wine is there).
+install() {
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@" >/dev/null
+}
+rest=()
+wine32_missing=0
+for p in "${missing[@]}"; do
+  if [ "$p" = wine32:i386 ]; then wine32_missing=1; else rest+=("$p"); fi
+done
 if [ ${#missing[@]} -gt 0 ]; then
-  if [ $wants_i386 = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [ $wine32_missing = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
   fi
-  # A mirror caught mid-sync fails a list now and then (seen for the i386
-  # security list): then the i386 packages cannot match their amd64 halves and
-  # the install fails. Try again after a pause; when the 32-bit side still
-  # cannot be installed, install the rest, and the Windows tiers run on
-  # x86-64 (scripts/arch.sh checks that 32-bit Wine is there).
-  installed=0
-  for attempt in 1 2 3; do
-    apt-get update -qq || echo "setup: apt-get update reported errors (attempt $attempt)"
-    if DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null; then
-      installed=1
-      break
-    fi
-    [ $attempt = 3 ] || sleep 20
-  done
-  if [ $installed = 0 ] && [ $wants_i386 = 1 ]; then
-    echo "setup: 32-bit Wine could not be installed; going on without it"
-    rest=()
-    for p in "${missing[@]}"; do [ "$p" = wine32:i386 ] || rest+=("$p"); done
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${rest[@]}" >/dev/null
-    installed=1
-  fi
-  [ $installed = 1 ]
+  apt-get update -qq || echo "setup: apt-get update reported errors; installing with the lists it has"
+fi
+if [ ${#rest[@]} -gt 0 ] && ! install "${rest[@]}"; then
+  sleep 20
+  apt-get update -qq || true
+  install "${rest[@]}"
+fi
+if [ $wine32_missing = 1 ] && ! install wine32:i386; then
+  echo "setup: 32-bit Wine could not be installed; the Windows tiers run on x86-64"
 fi
 echo "setup: all packages present"
