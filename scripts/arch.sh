@@ -5,7 +5,10 @@
 #
 # kova_pick_arch sets KOVA_ARCH (i686 or x86_64) and KOVA_ARCH_REASON, and
 # honours KOVA_TEST_ARCH=i686|x86_64; it returns 1 with a message when the
-# forced choice cannot run here.
+# forced choice cannot run here. Where 32-bit code runs but 32-bit Wine could
+# not be installed, a caller that sets KOVA_ALLOW_I686_ROOT=1 (the test
+# script) gets i686 with KOVA_I686_ROOT=1: its Windows tiers then run in the
+# root of scripts/i686_root.sh; every other caller gets x86_64.
 
 # True when this machine can execute a 32-bit x86 program: assembles and runs
 # one that only exits (a few milliseconds).
@@ -26,18 +29,23 @@ kova_has_wine32() {
 }
 
 kova_pick_arch() {
+  KOVA_I686_ROOT=0
   case "${KOVA_TEST_ARCH:-}" in
     i686)
       if ! kova_can_run_32bit; then
         echo "KOVA_TEST_ARCH=i686, but this machine cannot execute 32-bit code" >&2
         return 1
       fi
-      KOVA_ARCH=i686 KOVA_ARCH_REASON="forced by KOVA_TEST_ARCH" ;;
+      KOVA_ARCH=i686 KOVA_ARCH_REASON="forced by KOVA_TEST_ARCH"
+      if ! kova_has_wine32 && [ "${KOVA_ALLOW_I686_ROOT:-0}" = 1 ]; then KOVA_I686_ROOT=1; fi ;;
     x86_64)
       KOVA_ARCH=x86_64 KOVA_ARCH_REASON="forced by KOVA_TEST_ARCH" ;;
     "")
       if kova_can_run_32bit && kova_has_wine32; then
         KOVA_ARCH=i686 KOVA_ARCH_REASON="this machine can execute 32-bit code"
+      elif kova_can_run_32bit && [ "${KOVA_ALLOW_I686_ROOT:-0}" = 1 ]; then
+        KOVA_ARCH=i686 KOVA_I686_ROOT=1
+        KOVA_ARCH_REASON="32-bit Wine could not be installed here, so it runs in a Debian root of its own (scripts/i686_root.sh)"
       elif kova_can_run_32bit; then
         KOVA_ARCH=x86_64 KOVA_ARCH_REASON="32-bit Wine could not be installed here"
       else
@@ -47,7 +55,7 @@ kova_pick_arch() {
       echo "KOVA_TEST_ARCH must be i686 or x86_64, not '$KOVA_TEST_ARCH'" >&2
       return 1 ;;
   esac
-  export KOVA_ARCH KOVA_ARCH_REASON
+  export KOVA_ARCH KOVA_ARCH_REASON KOVA_I686_ROOT
 }
 
 # The build preset of an architecture.

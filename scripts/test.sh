@@ -4,14 +4,20 @@
 # target, the i686 product's static check, its signing and a second build
 # that must be byte-identical, then the core and Win32 tests
 # under Wine and the end-to-end scenarios, on i686 where this machine can
-# execute 32-bit code, else on x86-64.
+# execute 32-bit code (in a Debian root of its own when 32-bit Wine cannot be
+# installed here: scripts/i686_root.sh), else on x86-64.
 # KOVA_FUZZ_SECONDS sets the fuzzing time per target (default 10).
 # KOVA_TEST_ARCH=i686|x86_64 forces the architecture of the Windows tiers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 . scripts/arch.sh
-kova_pick_arch
+. scripts/i686_root.sh
+KOVA_ALLOW_I686_ROOT=1 kova_pick_arch
+# Runs a command line of the Windows tiers: here, or in the i686 root.
+windows_tier() {
+  if [ "$KOVA_I686_ROOT" = 1 ]; then kova_i686_root_run "$1"; else bash -c "$1"; fi
+}
 arch_line="Windows tiers on $KOVA_ARCH: $KOVA_ARCH_REASON"
 echo "$arch_line"
 
@@ -37,8 +43,8 @@ scripts/check_reproducible.sh
 preset=$(kova_preset "$KOVA_ARCH")
 echo "== $preset: core and Win32 tests under Wine ($arch_line)"
 [ "$preset" = win32 ] || scripts/build.sh "$preset"
-(. scripts/wine-env.sh && kova_wine_prefix)
-ctest --preset "$preset"
+[ "$KOVA_I686_ROOT" = 0 ] || kova_i686_root_make
+windows_tier "(. scripts/wine-env.sh && kova_wine_prefix) && ctest --preset $preset"
 
 echo "== end to end: the real exe under Wine ($arch_line)"
 cd tests/e2e
@@ -47,5 +53,9 @@ cd tests/e2e
 # product (its engine never starts) can only be met by running the scenario
 # once more in a fresh prefix. Such a rerun shows as "R" and in the summary; a
 # scenario that fails twice fails.
-/usr/bin/python3 -m pytest -q -p no:cacheprovider --reruns 1 -rR
+e2e="/usr/bin/python3 -m pytest -q -p no:cacheprovider --reruns 1 -rR"
+# In the i686 root the scenarios' prefixes, hard-linked copies of a template
+# in build/, must lie on the work tree's file system, not the root's /tmp.
+[ "$KOVA_I686_ROOT" = 0 ] || e2e="$e2e --basetemp ../../build/e2e-tmp"
+windows_tier "$e2e"
 echo "$arch_line"
