@@ -24,8 +24,17 @@ kova_i686_root_dir() {
   echo "/var/tmp/kova-i686-root/$recipe"
 }
 
-# Makes the root unless it is there; fails with a message after
-# KOVA_I686_ROOT_SECONDS.
+# Takes away every mount below a folder (deepest first), so that removing the
+# folder can never reach into the work tree or the host's /dev through a
+# mount an interrupted run left behind.
+kova_i686_root_unmount() {
+  local mounted
+  awk -v top="$1/" 'index($2 "/", top) == 1 { print $2 }' /proc/self/mounts | sort -r |
+    while read -r mounted; do umount -l "$mounted" 2>/dev/null || true; done
+}
+
+# Makes the root unless it is there; fails with a message when it cannot, or
+# not within KOVA_I686_ROOT_SECONDS.
 kova_i686_root_make() {
   local dir
   dir=$(kova_i686_root_dir)
@@ -33,7 +42,8 @@ kova_i686_root_make() {
   command -v debootstrap >/dev/null ||
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null
   echo "i686 root: making $dir (debootstrap of $KOVA_I686_ROOT_SUITE and 32-bit Wine)"
-  rm -rf "$dir.new"
+  kova_i686_root_unmount "$dir.new"
+  rm -rf --one-file-system "$dir.new"
   mkdir -p "$dir.new"
   # shellcheck disable=SC2086  # the package list is split on purpose
   if ! timeout "$KOVA_I686_ROOT_SECONDS" bash -c '
@@ -45,11 +55,15 @@ kova_i686_root_make() {
         --no-install-recommends $4 >>"$2.log" 2>&1
       chroot "$2" apt-get clean' _ "$KOVA_I686_ROOT_SUITE" "$dir.new" \
       "$KOVA_I686_ROOT_MIRROR" "$KOVA_I686_ROOT_PACKAGES"; then
-    echo "i686 root: could not be made within ${KOVA_I686_ROOT_SECONDS} s; see $dir.new.log" >&2
+    echo "i686 root: could not be made (in at most ${KOVA_I686_ROOT_SECONDS} s); see $dir.new.log" >&2
+    kova_i686_root_unmount "$dir.new"
+    rm -rf --one-file-system "$dir.new"
     return 1
   fi
+  mv "$dir.new.log" "$dir.new/.make.log"
   touch "$dir.new/.ready"
-  rm -rf "$dir"
+  kova_i686_root_unmount "$dir"
+  rm -rf --one-file-system "$dir"
   mv "$dir.new" "$dir"
 }
 
@@ -58,6 +72,7 @@ kova_i686_root_make() {
 kova_i686_root_run() {
   local dir status=0
   dir=$(kova_i686_root_dir)
+  kova_i686_root_unmount "$dir"
   mkdir -p "$dir$KOVA_ROOT_TREE"
   mount -t proc proc "$dir/proc"
   mount -t sysfs sys "$dir/sys"
@@ -74,6 +89,6 @@ kova_i686_root_run() {
       kill -9 "${proc#/proc/}" 2>/dev/null || true
     fi
   done
-  umount -l "$dir$KOVA_ROOT_TREE" "$dir/dev" "$dir/sys" "$dir/proc"
+  kova_i686_root_unmount "$dir"
   return $status
 }

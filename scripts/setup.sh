@@ -46,6 +46,6 @@ if [ ${#rest[@]} -gt 0 ] && ! install "${rest[@]}"; then
   install "${rest[@]}"
 fi
 if [ $wine32_missing = 1 ] && ! install wine32:i386; then
-  echo "setup: 32-bit Wine could not be installed; the Windows tiers run on x86-64"
+  echo "setup: 32-bit Wine could not be installed here (the first line of a test run says where the Windows tiers run)"
 fi
 echo "setup: all packages present"
