@@ -8,12 +8,16 @@
 # forced choice cannot run here. Where 32-bit code runs but 32-bit Wine could
 # not be installed, a caller that sets KOVA_ALLOW_I686_ROOT=1 (the test
 # script) gets i686 with KOVA_I686_ROOT=1: its Windows tiers then run in the
-# root of scripts/i686_root.sh; every other caller gets x86_64.
+# root of scripts/i686_root.sh; every other caller gets x86_64. Where no
+# 32-bit code runs, the test script adds an i686 tier in a guest under
+# emulation (scripts/i686_guest.sh).
 
 # True when this machine can execute a 32-bit x86 program: assembles and runs
-# one that only exits (a few milliseconds).
+# one that only exits (a few milliseconds). KOVA_NO_32BIT=1 makes a machine
+# that can behave as one that cannot (to try the i686 guest tier there).
 kova_can_run_32bit() {
   local dir status=1
+  [ "${KOVA_NO_32BIT:-0}" != 1 ] || return 1
   dir=$(mktemp -d)
   printf '.globl _start\n_start:\n movl $1, %%eax\n xorl %%ebx, %%ebx\n int $0x80\n' >"$dir/t.s"
   if as --32 -o "$dir/t.o" "$dir/t.s" 2>/dev/null && ld -m elf_i386 -o "$dir/t" "$dir/t.o" 2>/dev/null; then

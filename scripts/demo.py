@@ -21,6 +21,9 @@ WORK = wine_arch.WINE_DIR / "demo-run"
 PRODUCT = "krt-1.6.0_07-windows-i586.exe"
 RUNTIME_KEY = r"HKLM\SOFTWARE\KovaSoft\Kova Runtime Environment\1.6.0_07"
 POLICY_KEY = r"HKLM\SOFTWARE\KovaSoft\Kova Update\Policy"
+# The sample package is a 32-bit package: on a 64-bit system msiexec writes
+# its keys in the 32-bit registry view.
+PACKAGE_VIEW = ["/reg:32"] if wine_arch.ARCH == "x86_64" else []
 
 DESCRIPTOR = ('<?xml version="1.0" encoding="UTF-8"?>\n<kova-update>\n'
               '<information version="1.0" xml:lang="en">'
@@ -46,8 +49,8 @@ class Demo:
                            stdout=o, stderr=e, stdin=subprocess.DEVNULL, timeout=600)
         return out.read_text(errors="replace"), err.read_text(errors="replace")
 
-    def reg_values(self, key):
-        out, _ = self.wine(["reg", "query", key])
+    def reg_values(self, key, view=()):
+        out, _ = self.wine(["reg", "query", key, *view])
         return [line.strip() for line in out.splitlines() if "REG_" in line]
 
     def install(self, title, proxy, windows_env=()):
@@ -73,8 +76,9 @@ class Demo:
         return code
 
     def show_registry(self):
-        values = self.reg_values(RUNTIME_KEY)
-        print(f"runtime key  : {RUNTIME_KEY}" + ("" if values else " (missing)"))
+        values = self.reg_values(RUNTIME_KEY, PACKAGE_VIEW)
+        view = " (32-bit view)" if PACKAGE_VIEW else ""
+        print(f"runtime key  : {RUNTIME_KEY}{view}" + ("" if values else " (missing)"))
         for value in values:
             print(f"               {value}")
         print(f"policy key   : {POLICY_KEY}")
@@ -108,7 +112,9 @@ def main():
     env["WINEPREFIX"] = str(DEMO)
     subprocess.run([wine_arch.WINESERVER, "-p"], env=env, check=True)
     demo = Demo(env)
-    print(f"bootstrapper : {BIN / PRODUCT} ({(BIN / PRODUCT).stat().st_size} bytes)")
+    what = ("the shipped i686 exe" if wine_arch.ARCH == "i686"
+            else "the x86-64 build of the same sources, not the shipped i686 exe")
+    print(f"bootstrapper : {BIN / PRODUCT} ({(BIN / PRODUCT).stat().st_size} bytes, {what})")
     try:
         with Simulator(lifetime=600) as sim:
             script_vendor_services(sim)

@@ -10,27 +10,15 @@
 # Commands run in it see the work tree at the same path, so the build made on
 # the host is the one tested.
 
-KOVA_I686_ROOT_SUITE=bookworm
-KOVA_I686_ROOT_MIRROR=http://deb.debian.org/debian
-KOVA_I686_ROOT_PACKAGES="wine wine32:i386 libwine:i386 binutils cmake python3 python3-pytest
-python3-pytest-rerunfailures python3-pefile"
+. "$(dirname "${BASH_SOURCE[0]}")/debian_root.sh"
+KOVA_I686_ROOT_PACKAGES="$KOVA_DEBIAN_WINE_PACKAGES binutils"
 KOVA_I686_ROOT_SECONDS=900  # the longest the root may take to make
-KOVA_ROOT_TREE=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
 
 kova_i686_root_dir() {
   local recipe
-  recipe=$(printf '%s\n' "$KOVA_I686_ROOT_SUITE" "$KOVA_I686_ROOT_MIRROR" \
+  recipe=$(printf '%s\n' "$KOVA_DEBIAN_SUITE" "$KOVA_DEBIAN_MIRROR" \
     "$KOVA_I686_ROOT_PACKAGES" | sha256sum | cut -c1-12)
   echo "/var/tmp/kova-i686-root/$recipe"
-}
-
-# Takes away every mount below a folder (deepest first), so that removing the
-# folder can never reach into the work tree or the host's /dev through a
-# mount an interrupted run left behind.
-kova_i686_root_unmount() {
-  local mounted
-  awk -v top="$1/" 'index($2 "/", top) == 1 { print $2 }' /proc/self/mounts | sort -r |
-    while read -r mounted; do umount -l "$mounted" 2>/dev/null || true; done
 }
 
 # Makes the root unless it is there; fails with a message when it cannot, or
@@ -39,31 +27,21 @@ kova_i686_root_make() {
   local dir
   dir=$(kova_i686_root_dir)
   [ -f "$dir/.ready" ] && return 0
-  command -v debootstrap >/dev/null ||
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null
-  echo "i686 root: making $dir (debootstrap of $KOVA_I686_ROOT_SUITE and 32-bit Wine)"
-  kova_i686_root_unmount "$dir.new"
-  rm -rf --one-file-system "$dir.new"
+  echo "i686 root: making $dir (debootstrap of $KOVA_DEBIAN_SUITE and 32-bit Wine)"
+  kova_remove_root "$dir.new"
   mkdir -p "$dir.new"
   # shellcheck disable=SC2086  # the package list is split on purpose
   if ! timeout "$KOVA_I686_ROOT_SECONDS" bash -c '
-      set -e
-      debootstrap --variant=minbase --arch=amd64 "$1" "$2" "$3" >"$2.log" 2>&1
-      chroot "$2" dpkg --add-architecture i386
-      chroot "$2" apt-get update -qq
-      DEBIAN_FRONTEND=noninteractive chroot "$2" apt-get install -y -qq \
-        --no-install-recommends $4 >>"$2.log" 2>&1
-      chroot "$2" apt-get clean' _ "$KOVA_I686_ROOT_SUITE" "$dir.new" \
-      "$KOVA_I686_ROOT_MIRROR" "$KOVA_I686_ROOT_PACKAGES"; then
+      . "$0" && kova_debootstrap "$1" "$1.log" && kova_root_install "$1" "$1.log" $2 &&
+        chroot "$1" apt-get clean' "$KOVA_ROOT_TREE/scripts/debian_root.sh" "$dir.new" \
+      "$KOVA_I686_ROOT_PACKAGES"; then
     echo "i686 root: could not be made (in at most ${KOVA_I686_ROOT_SECONDS} s); see $dir.new.log" >&2
-    kova_i686_root_unmount "$dir.new"
-    rm -rf --one-file-system "$dir.new"
+    kova_remove_root "$dir.new"
     return 1
   fi
   mv "$dir.new.log" "$dir.new/.make.log"
   touch "$dir.new/.ready"
-  kova_i686_root_unmount "$dir"
-  rm -rf --one-file-system "$dir"
+  kova_remove_root "$dir"
   mv "$dir.new" "$dir"
 }
 
@@ -72,7 +50,7 @@ kova_i686_root_make() {
 kova_i686_root_run() {
   local dir status=0
   dir=$(kova_i686_root_dir)
-  kova_i686_root_unmount "$dir"
+  kova_unmount_below "$dir"
   mkdir -p "$dir$KOVA_ROOT_TREE"
   mount -t proc proc "$dir/proc"
   mount -t sysfs sys "$dir/sys"
@@ -89,6 +67,6 @@ kova_i686_root_run() {
       kill -9 "${proc#/proc/}" 2>/dev/null || true
     fi
   done
-  kova_i686_root_unmount "$dir"
+  kova_unmount_below "$dir"
   return $status
 }

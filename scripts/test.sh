@@ -5,7 +5,10 @@
 # that must be byte-identical, then the core and Win32 tests
 # under Wine and the end-to-end scenarios, on i686 where this machine can
 # execute 32-bit code (in a Debian root of its own when 32-bit Wine cannot be
-# installed here: scripts/i686_root.sh), else on x86-64.
+# installed here: scripts/i686_root.sh), else on x86-64. Where this machine
+# cannot execute 32-bit code at all, an i686 tier follows: the Win32 tests and
+# the scenarios marked i686, against the i686 exe, in a guest under emulation
+# (scripts/i686_guest.sh).
 # KOVA_FUZZ_SECONDS sets the fuzzing time per target (default 10).
 # KOVA_TEST_ARCH=i686|x86_64 forces the architecture of the Windows tiers.
 set -euo pipefail
@@ -13,6 +16,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 . scripts/arch.sh
 . scripts/i686_root.sh
+. scripts/i686_guest.sh
 KOVA_ALLOW_I686_ROOT=1 kova_pick_arch
 if [ "$KOVA_I686_ROOT" = 1 ] && ! kova_i686_root_make; then
   KOVA_TEST_ARCH=x86_64 kova_pick_arch
@@ -62,3 +66,15 @@ e2e="/usr/bin/python3 -m pytest -q -p no:cacheprovider --reruns 1 -rR"
 [ "$KOVA_I686_ROOT" = 0 ] || e2e="$e2e --basetemp ../../build/e2e-tmp"
 windows_tier "$e2e"
 echo "$arch_line"
+
+if ! kova_can_run_32bit; then
+  cd ../..
+  echo "== i686 guest: Win32 tests and the i686 scenarios against the i686 exe, under emulation"
+  guest_start=$SECONDS
+  scripts/build.sh win32
+  kova_guest_make
+  # The scenarios' prefixes are hard-linked copies of the image's template,
+  # so they lie on the guest's own disk.
+  kova_guest_run "ctest --preset win32 && cd tests/e2e && $e2e -m i686 --basetemp /var/kova/e2e-tmp"
+  echo "i686 guest tier: $((SECONDS - guest_start)) s (the image $(kova_guest_dir))"
+fi

@@ -367,5 +367,17 @@ def reg_tree(wine, key):
     return tree
 
 
+# The scenarios that also run against the i686 exe on a machine that cannot
+# execute 32-bit code (in a guest under emulation, where each costs seconds):
+# those where only 32 bits can break something, such as a calling convention
+# on a function looked up at run time, a structure's layout, the finished
+# image's headers, or the registry view the real msiexec writes in.
+I686 = pytest.mark.i686
+
+
+def pytest_configure(config):
+    config.addinivalue_line("markers", "i686: also run against the i686 exe in the guest tier")
+
+
 def pytest_report_header(config):
     return wine_arch.arch_line()

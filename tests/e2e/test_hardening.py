@@ -8,7 +8,7 @@ import time
 
 import pytest
 
-from conftest import BIN, PACKAGE_REL, PRODUCT, windows_path
+from conftest import BIN, I686, PACKAGE_REL, PRODUCT, windows_path
 from test_install import relay_message_boxes, trace_message_boxes
 from test_network import REPORTING_ON, policy_values
 from test_report import log_entries
@@ -21,6 +21,7 @@ def sample_package():
     return (BIN.parent / "packaging" / "krt-sample.msi").read_bytes()
 
 
+@I686
 def test_another_process_cannot_change_the_package_before_the_engine_reads_it(
         wine, standin, simulator):
     # The descriptor answers late, so the written package waits for the engine;
@@ -203,6 +204,7 @@ def test_a_data_folder_below_a_link_hands_the_engine_the_package_carried(
     assert wine.c_drive.joinpath(*handed.split("\\")[1:]).read_bytes() == sample_package()
 
 
+@I686
 def test_a_planted_wininet_is_never_loaded(wine, standin, simulator):
     exe_dir = wine.c_drive / "download"
     exe_dir.mkdir()

@@ -4,14 +4,14 @@ import shutil
 
 import pytest
 
-from conftest import (BIN, INSTALLER_KEY, PACKAGE_PROGRAM_FILES, PACKAGE_REG_VIEW, PRODUCT,
+from conftest import (BIN, I686, INSTALLER_KEY, PACKAGE_PROGRAM_FILES, PACKAGE_REG_VIEW, PRODUCT,
                       RUNTIME_KEY, engine_command_line, replace_system_file)
 
 MB_ICONERROR = 0x10
 MB_OK = 0x0
 
 
-@pytest.mark.parametrize("code", [0, 1602, 1603, 3010, 1641])
+@pytest.mark.parametrize("code", [0, 1602, 1603, pytest.param(3010, marks=I686), 1641])
 def test_engine_exit_code_is_returned_unchanged(wine, standin, code):
     standin.script([code])
     assert wine.run_exe(BIN / PRODUCT) == code
@@ -39,6 +39,7 @@ def trace_message_boxes(wine):
     return {"WINEDEBUG": "-all,+relay"}
 
 
+@I686
 @pytest.mark.parametrize("args", ["", "/s"])
 def test_old_engine_shows_the_message_unless_silent_and_ends_with_minus_2(wine, standin, args):
     # Wine reads the version of the msi.dll file it is told to load natively.
@@ -82,7 +83,7 @@ def file_at_the_package_folder(wine):
     wine.package_file.parent.write_bytes(b"x")
 
 
-@pytest.mark.parametrize("args", ["", "/s"])
+@pytest.mark.parametrize("args", [pytest.param("", marks=I686), "/s"])
 @pytest.mark.parametrize("block, error", [(folder_at_the_package_file, 5),
                                           (file_at_the_package_folder, 3)])
 def test_a_blocked_package_path_is_fatal_with_its_error_and_a_box_unless_silent(
@@ -98,6 +99,7 @@ def test_a_blocked_package_path_is_fatal_with_its_error_and_a_box_unless_silent(
         assert (owner, caption, style) == (0, "Error", MB_OK)
 
 
+@I686
 def test_wine_msiexec_installs_the_sample_package(wine):
     assert wine.run_exe(BIN / PRODUCT, timeout=300) == 0
     assert wine.key_exists(RUNTIME_KEY, PACKAGE_REG_VIEW)
@@ -115,6 +117,7 @@ def test_wine_msiexec_fails_the_sample_package_on_request(wine):
 PLANTED = "mscoree,mshtml=;shfolder,crypt32,version=n,b"
 
 
+@I686
 def test_planted_libraries_are_never_used(wine, standin):
     # With "n,b" Wine prefers a DLL beside the exe for these names, as Windows
     # would; the XP setting makes the bootstrapper use shfolder.dll.

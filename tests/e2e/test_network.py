@@ -2,7 +2,7 @@
 and what they hand to the package, against the vendor services simulator."""
 import pytest
 
-from conftest import BIN, POLICY_KEY, PRODUCT, engine_command_line
+from conftest import BIN, I686, POLICY_KEY, PRODUCT, engine_command_line
 
 DESCRIPTOR_GET = "GET http://update.kova.com:80/update/1.6.0/1.6.0_07-b06.xml HTTP/1.1"
 
@@ -27,6 +27,7 @@ def policy_values(standin):
     return [(text(run["Country"]), text(run["PostStatusUrl"])) for run in standin.runs()]
 
 
+@I686
 def test_reporting_on_hands_country_and_post_status_to_the_package(wine, standin, simulator):
     simulator.script({"method": "GET", "body": REPORTING_ON},
                      {"method": "HEAD", "headers": {"COUNTRY": "DE"}})

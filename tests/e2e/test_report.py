@@ -9,7 +9,7 @@ from dataclasses import dataclass, field
 
 import pytest
 
-from conftest import (BIN, NATIVE_ARCH_TEXT, POLICY_KEY, PRODUCT, VENDOR_KEY, reg_import, reg_tree,
+from conftest import (BIN, I686, NATIVE_ARCH_TEXT, POLICY_KEY, PRODUCT, VENDOR_KEY, reg_import, reg_tree,
                       windows_path)
 from simulator import Simulator
 
@@ -219,7 +219,13 @@ REPORTS = {
 }
 
 
-@pytest.mark.parametrize("case", REPORTS.values(), ids=REPORTS.keys())
+# The report's structures and the XP paths (shfolder.dll, looked up at run time)
+# also run against the i686 exe.
+I686_REPORTS = ("1603 without install status", "exists with 1603 on XP, log in the temp folder")
+
+
+@pytest.mark.parametrize("case", [pytest.param(case, id=name, marks=[I686] if name in I686_REPORTS else [])
+                                  for name, case in REPORTS.items()])
 def test_failed_install_posts_one_report_and_logs_it(wine, standin, simulator, case):
     post_status = POST_URL + case.comma_part
     simulator.script({"method": "GET", "body": descriptor(post_status)},
