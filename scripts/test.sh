@@ -73,6 +73,7 @@ if ! kova_can_run_32bit; then
   guest_start=$SECONDS
   scripts/build.sh win32
   kova_guest_make
+  /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/guest
   # The scenarios' prefixes are hard-linked copies of the image's template,
   # so they lie on the guest's own disk.
   kova_guest_run "ctest --preset win32 && cd tests/e2e && $e2e -m i686 --basetemp /var/kova/e2e-tmp"
