@@ -143,16 +143,16 @@ def engine_start_delay(wine, standin, exe, args=""):
     return started - int(wine.last_figures["start-ms"]), int(wine.last_figures["peak-private"])
 
 
-def start_to_engine(wine, standin, runs, label=""):
+def start_to_engine(wine, standin, runs, label="offline: start to engine", goal=True):
     """Prints the start-to-engine rows; returns the product's median in ms."""
     product = wine_arch.BUILD / "bin" / "krt-1.6.0_07-windows-i586.exe"
     starter = wine_arch.BUILD / "bin" / "engine_starter.exe"
     ours = [engine_start_delay(wine, standin, product)[0] for _ in range(runs)]
     trivial = [engine_start_delay(wine, standin, starter, standin.path)[0] for _ in range(runs)]
-    row(f"offline: start to engine{label}", ours, "ms")
+    row(label, ours, "ms")
     extra = statistics.median(ours) - statistics.median(trivial)
     row("  trivial starter", trivial, "ms",
-        f"{extra:+.0f} ms by the medians (goal at most +150)")
+        f"{extra:+.0f} ms by the medians" + (" (goal at most +150)" if goal else ""))
     return statistics.median(ours)
 
 
@@ -266,7 +266,7 @@ def main():
 
     if args.offline_only:
         with BenchPrefix(conftest.TEMPLATE_PREFIX) as bench:
-            start_to_engine(bench.wine, bench.standin, args.runs, " (i686, emulated)")
+            start_to_engine(bench.wine, bench.standin, args.runs, "offline, i686 emulated", goal=False)
         return
 
     print(wine_arch.arch_line())

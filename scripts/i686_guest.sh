@@ -62,7 +62,7 @@ kova_guest_boot() {
     -virtfs "local,path=$KOVA_GUEST_OUT,mount_tag=out,security_model=none" </dev/null &
   qemu=$!
   # An interrupted run takes the guest with it.
-  trap 'kill -9 '"$qemu"' 2>/dev/null' INT TERM
+  trap 'kill -9 '"$qemu"' 2>/dev/null; exit 130' INT TERM
   while kill -0 "$qemu" 2>/dev/null && [ $((SECONDS - start)) -lt "$seconds" ]; do
     sleep 1
   done
