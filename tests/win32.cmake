@@ -23,6 +23,7 @@ set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/test_resources.rc PROPER
 
 set(KOVA_WIN32_TEST_SOURCES
   platform/win32_test_support.cpp
+  platform/fake_windows_version.cpp
   platform/dll_search_win32_test.cpp
   bootstrap/package_extraction_win32_test.cpp
   bootstrap/engine_win32_test.cpp

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "product/product.h"
+#include "platform/fake_windows_version.h"
 #include "platform/os_seam.h"
 #include "platform/scoped_os_override.h"
 #include "platform/win32_test_support.h"
@@ -36,17 +37,6 @@ std::string ResourceBytes(int id) {
 }
 
 // ---- Version and library fakes ------------------------------------------------
-
-struct FakeVersion {
-  DWORD platform, major, minor;
-} g_version;
-
-BOOL WINAPI FakeGetVersionExA(LPOSVERSIONINFOA info) {
-  info->dwPlatformId = g_version.platform;
-  info->dwMajorVersion = g_version.major;
-  info->dwMinorVersion = g_version.minor;
-  return TRUE;
-}
 
 // Loads the real libraries but counts every load and free, records the paths
 // asked for, and can pretend that a library or an export is missing.
@@ -119,8 +109,7 @@ class UserDataFolderTest : public ::testing::Test {
     return path;
   }
 
-  ScopedOsOverride<decltype(OsSeam::GetVersionExA)> version_{&OsSeam::GetVersionExA,
-                                                             FakeGetVersionExA};
+  test::ScopedWindowsVersion version_{{0, 0, 0}};
   ScopedOsOverride<decltype(OsSeam::LoadLibraryExA)> load_{&OsSeam::LoadLibraryExA,
                                                            CountingLoadLibraryExA};
   ScopedOsOverride<decltype(OsSeam::FreeLibrary)> free_{&OsSeam::FreeLibrary,
@@ -134,7 +123,7 @@ class UserDataFolderTest : public ::testing::Test {
 TEST_F(UserDataFolderTest, FolderPerSystemFamily) {
   struct Case {
     const char* name;
-    FakeVersion version;
+    test::FakeWindowsVersion version;
     bool local_low;
   } cases[] = {
       {"Vista", {VER_PLATFORM_WIN32_NT, 6, 0}, true},
@@ -152,7 +141,7 @@ TEST_F(UserDataFolderTest, FolderPerSystemFamily) {
     SCOPED_TRACE(c.name);
     cache_ = VersionCache{};
     g_ledger = LibraryLedger();
-    g_version = c.version;
+    version_.Set(c.version);
     EXPECT_EQ(IsVistaFamily(&cache_), c.local_low);
     EXPECT_EQ(Folder(), c.local_low ? LocalLow() : app_data);
     EXPECT_EQ(g_ledger.loads, g_ledger.frees);
@@ -165,9 +154,9 @@ TEST_F(UserDataFolderTest, FolderPerSystemFamily) {
 }
 
 TEST_F(UserDataFolderTest, VersionIsAskedOncePerProcess) {
-  g_version = {VER_PLATFORM_WIN32_NT, 6, 1};
+  version_.Set({VER_PLATFORM_WIN32_NT, 6, 1});
   EXPECT_TRUE(IsVistaFamily(&cache_));
-  g_version = {VER_PLATFORM_WIN32_NT, 5, 1};
+  version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
   EXPECT_TRUE(IsVistaFamily(&cache_));
 }
 
@@ -198,7 +187,7 @@ TEST_F(UserDataFolderTest, FallbacksWhenLibrariesOrExportsAreMissing) {
     g_ledger = LibraryLedger();
     g_ledger.missing_library = c.missing_library;
     g_ledger.missing_export = c.missing_export;
-    g_version = {VER_PLATFORM_WIN32_NT, 5, 1};
+    version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
     SetEnvironmentVariableA("USERPROFILE", c.user_profile);
     std::string expect = c.expect == Case::kAppData   ? app_data
                          : c.expect == Case::kProfile ? std::string(c.user_profile)
@@ -209,7 +198,7 @@ TEST_F(UserDataFolderTest, FallbacksWhenLibrariesOrExportsAreMissing) {
 }
 
 TEST_F(UserDataFolderTest, VistaWithoutTheKnownFolderExportUsesTheProfile) {
-  g_version = {VER_PLATFORM_WIN32_NT, 6, 0};
+  version_.Set({VER_PLATFORM_WIN32_NT, 6, 0});
   g_ledger.missing_export = "SHGetFolderPathEx";
   SetEnvironmentVariableA("USERPROFILE", "C:\\profile");
   EXPECT_EQ(Folder(), "C:\\profile");
@@ -219,7 +208,7 @@ TEST_F(UserDataFolderTest, VistaWithoutTheKnownFolderExportUsesTheProfile) {
 TEST_F(UserDataFolderTest, PackagePathCreatesTheFolderChain) {
   ScratchFolder scratch;
   SetEnvironmentVariableA("USERPROFILE", scratch.Path().c_str());
-  g_version = {VER_PLATFORM_WIN32_NT, 5, 1};
+  version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
   g_ledger.missing_library = "shfolder.dll";
   g_ledger.missing_export = "SHGetSpecialFolderPathA";
   char path[MAX_PATH];
@@ -244,7 +233,7 @@ TEST_F(UserDataFolderTest, PackagePathTooLongIsLeftEmpty) {
   ScratchFolder scratch;
   std::string long_folder = scratch.Path() + "\\" + std::string(229 - scratch.Path().size(), 'x');
   SetEnvironmentVariableA("USERPROFILE", long_folder.c_str());
-  g_version = {VER_PLATFORM_WIN32_NT, 5, 1};
+  version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
   g_ledger.missing_library = "shfolder.dll";
   g_ledger.missing_export = "SHGetSpecialFolderPathA";
   char path[MAX_PATH];

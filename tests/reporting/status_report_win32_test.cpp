@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fake_windows_version.h"
 #include "platform/os_seam.h"
 #include "platform/scoped_os_override.h"
 #include "platform/win32_test_support.h"
@@ -47,13 +48,6 @@ void WINAPI FakeNow(LPFILETIME time) {
   time->dwHighDateTime = static_cast<DWORD>(t >> 32);
 }
 void WINAPI FakeLocalTime(LPSYSTEMTIME time) { *time = SYSTEMTIME{2025, 1, 3, 8, 14, 3, 9, 0}; }
-BOOL WINAPI FakeVersion(LPOSVERSIONINFOA info) {
-  info->dwMajorVersion = 5;
-  info->dwMinorVersion = 1;
-  info->dwPlatformId = VER_PLATFORM_WIN32_NT;
-  lstrcpyA(info->szCSDVersion, "Service Pack 2");
-  return TRUE;
-}
 
 // Clean product keys, fixed facts (winxp-sp2, visitor id 1a2b48d1-e0f010ff),
 // the log in a scratch folder; the simulator answers as the vendor's servers.
@@ -64,7 +58,7 @@ class StatusReportTest : public NetworkTest {
         pid_(&OsSeam::GetCurrentProcessId, FakeProcessId),
         now_(&OsSeam::GetSystemTimeAsFileTime, FakeNow),
         clock_(&OsSeam::GetLocalTime, FakeLocalTime),
-        version_(&OsSeam::GetVersionExA, FakeVersion) {
+        version_({VER_PLATFORM_WIN32_NT, 5, 1, "Service Pack 2"}) {
     ProcessReportFacts() = ReportFacts{};
     ProcessOsFacts() = OsFacts{};
     SetEnvironmentVariableA("TMPDIR", scratch_.Path().c_str());
@@ -96,7 +90,7 @@ class StatusReportTest : public NetworkTest {
   ScopedOsOverride<decltype(OsSeam::GetCurrentProcessId)> pid_;
   ScopedOsOverride<decltype(OsSeam::GetSystemTimeAsFileTime)> now_;
   ScopedOsOverride<decltype(OsSeam::GetLocalTime)> clock_;
-  ScopedOsOverride<decltype(OsSeam::GetVersionExA)> version_;
+  test::ScopedWindowsVersion version_;
 };
 
 int Report(const std::string& url, int32_t exit_code) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/os_seam.h"
+#include "platform/fake_windows_version.h"
 #include "platform/scoped_os_override.h"
 #include "platform/win32_test_support.h"
 
@@ -36,19 +37,6 @@ struct FakeSystem {
   WORD architecture;
 };
 FakeSystem g_system;
-std::vector<DWORD> g_version_sizes;
-BOOL WINAPI FakeGetVersionExA(LPOSVERSIONINFOA info) {
-  g_version_sizes.push_back(info->dwOSVersionInfoSize);
-  const bool ex = info->dwOSVersionInfoSize == sizeof(OSVERSIONINFOEXA);
-  if (ex && g_system.ex_fails) return FALSE;
-  info->dwMajorVersion = g_system.major;
-  info->dwMinorVersion = g_system.minor;
-  info->dwBuildNumber = 1;
-  info->dwPlatformId = g_system.platform;
-  lstrcpynA(info->szCSDVersion, g_system.csd, sizeof info->szCSDVersion);
-  if (ex) reinterpret_cast<OSVERSIONINFOEXA*>(info)->wProductType = g_system.product_type;
-  return TRUE;
-}
 
 void WINAPI FakeGetNativeSystemInfo(LPSYSTEM_INFO info) {
   info->wProcessorArchitecture = g_system.architecture;
@@ -66,15 +54,20 @@ FARPROC WINAPI FakeGetProcAddress(HMODULE module, LPCSTR name) {
 class OsDescriptionSeam : public ::testing::Test {
  protected:
   OsDescriptionSeam()
-      : version_(&OsSeam::GetVersionExA, FakeGetVersionExA),
+      : version_({VER_PLATFORM_WIN32_NT, 6, 1}),
         lookup_(&OsSeam::GetProcAddress, FakeGetProcAddress) {
     ProcessOsFacts() = OsFacts{};
-    g_version_sizes.clear();
   }
   ~OsDescriptionSeam() override { ProcessOsFacts() = OsFacts{}; }
 
-  static void Describe(const FakeSystem& system, std::string* os, std::string* arch) {
+  void Become(const FakeSystem& system) {
     g_system = system;
+    version_.Set({system.platform, system.major, system.minor, system.csd, system.product_type,
+                  system.ex_fails});
+  }
+
+  void Describe(const FakeSystem& system, std::string* os, std::string* arch) {
+    Become(system);
     ProcessOsFacts() = OsFacts{};
     test::LibraryRecorder::Clear();
     char os_text[kOsFactTextSize];
@@ -85,7 +78,7 @@ class OsDescriptionSeam : public ::testing::Test {
   }
 
  private:
-  ScopedOsOverride<decltype(OsSeam::GetVersionExA)> version_;
+  test::ScopedWindowsVersion version_;
   ScopedOsOverride<decltype(OsSeam::GetProcAddress)> lookup_;
   test::LibraryRecorder libraries_;
 };
@@ -120,7 +113,6 @@ TEST_F(OsDescriptionSeam, SystemsWineCannotBe) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    g_version_sizes.clear();
     std::string os, arch;
     Describe(c.system, &os, &arch);
     EXPECT_EQ(os, c.os);
@@ -128,7 +120,7 @@ TEST_F(OsDescriptionSeam, SystemsWineCannotBe) {
     // The long structure first; the short one only after a refusal.
     std::vector<DWORD> sizes = {sizeof(OSVERSIONINFOEXA)};
     if (c.system.ex_fails) sizes.push_back(sizeof(OSVERSIONINFOA));
-    EXPECT_EQ(g_version_sizes, sizes);
+    EXPECT_EQ(test::ScopedWindowsVersion::StructureSizes(), sizes);
     // kernel32 by full path, and released.
     ASSERT_EQ(test::LibraryRecorder::loaded.size(), 1u);
     EXPECT_EQ(test::LibraryRecorder::loaded[0], test::SystemDirectory() + "\\kernel32.dll");
@@ -141,7 +133,7 @@ TEST_F(OsDescriptionSeam, ComputedOnceThenCached) {
   Describe({2, 5, 1, 1, "Service Pack 3", false, false, 0}, &os, &arch);
   EXPECT_EQ(os, "winxp-sp3");
   // The system "changes": later calls still format the first facts.
-  g_system = {2, 6, 0, 1, "", false, false, 9};
+  Become({2, 6, 0, 1, "", false, false, 9});
   char os_text[kOsFactTextSize];
   char arch_text[kOsFactTextSize];
   for (int i = 0; i < 2; ++i) {
@@ -149,7 +141,7 @@ TEST_F(OsDescriptionSeam, ComputedOnceThenCached) {
     EXPECT_STREQ(os_text, "winxp-sp3");
     EXPECT_STREQ(arch_text, "i586");
   }
-  EXPECT_EQ(g_version_sizes.size(), 1u);
+  EXPECT_TRUE(test::ScopedWindowsVersion::StructureSizes().empty());
   EXPECT_EQ(test::LibraryRecorder::loaded.size(), 1u);
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fake_windows_version.h"
 #include "platform/os_seam.h"
 #include "platform/scoped_os_override.h"
 #include "platform/win32_test_support.h"
@@ -49,34 +50,15 @@ std::string Stored(HKEY root, const char* path, const char* name, DWORD* type = 
 
 // ---- Fakes behind the seam -----------------------------------------------------
 
-struct Version {
-  DWORD platform, major, minor;
-  const char* csd;
-};
-Version g_version;
-BOOL g_version_result = TRUE;
-
-BOOL WINAPI FakeGetVersionExA(LPOSVERSIONINFOA info) {
-  if (!g_version_result) return FALSE;
-  info->dwMajorVersion = g_version.major;
-  info->dwMinorVersion = g_version.minor;
-  info->dwBuildNumber = 1;
-  info->dwPlatformId = g_version.platform;
-  lstrcpynA(info->szCSDVersion, g_version.csd, sizeof info->szCSDVersion);
-  return TRUE;
-}
+using Version = test::FakeWindowsVersion;
 
 // Steers the system version and records library loads for one scope.
 class SystemUnderTest {
  public:
-  explicit SystemUnderTest(const Version& v)
-      : version_(&OsSeam::GetVersionExA, FakeGetVersionExA) {
-    g_version = v;
-    g_version_result = TRUE;
-  }
+  explicit SystemUnderTest(const Version& v) : version_(v) {}
 
  private:
-  ScopedOsOverride<decltype(OsSeam::GetVersionExA)> version_;
+  test::ScopedWindowsVersion version_;
   test::LibraryRecorder libraries_;
 };
 
@@ -435,8 +417,9 @@ TEST_F(RegistrySettings, IsNt5Sp2ThroughNt6PerSystem) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    SystemUnderTest system(c.version);
-    g_version_result = c.call_succeeds;
+    Version version = c.version;
+    version.fails = !c.call_succeeds;
+    SystemUnderTest system(version);
     EXPECT_EQ(IsNt5Sp2ThroughNt6(), c.result);
   }
 }
