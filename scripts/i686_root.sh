@@ -41,6 +41,11 @@ kova_i686_root_make() {
   fi
   mv "$dir.new.log" "$dir.new/.make.log"
   touch "$dir.new/.ready"
+  # Roots of other recipes go: each takes about a gigabyte.
+  local other
+  for other in "${dir%/*}"/*; do
+    case "$other" in "$dir" | "$dir".*) ;; *) kova_remove_root "$other" ;; esac
+  done
   kova_remove_root "$dir"
   mv "$dir.new" "$dir"
 }
