@@ -122,9 +122,9 @@ bool FinishArgumentText(ArgumentText* args, int silent, int reporting, const cha
   bool method_fits = true;
   char method_piece[kArgumentTextSize];
   method_piece[0] = '\0';
+  // A piece too long to ever fit is left out whole.
   if (reporting != 0 &&
       !TextFormat(method_piece, sizeof method_piece, " METHOD=%s ", method != nullptr ? method : "")) {
-    method_piece[0] = '\0';  // too long to ever fit: left out whole
     method_fits = false;
   }
   args->quiet = silent != 0;

@@ -27,7 +27,6 @@ bool FormatCommandLine(char* out, size_t cap, const char* msiexec_path, const ch
   if (cap == 0) return false;
   // The line without arguments tells how much room the arguments have.
   if (!FormatWithArgumentText(out, cap, msiexec_path, package_path, transform_language, "")) {
-    out[0] = '\0';
     return false;
   }
   size_t room = cap - 1 - TextLength(out);

@@ -61,11 +61,7 @@ int GetMsiexecPath(char* buffer, DWORD size) {
   // Registry data need not end in a NUL: only a text that ends within the
   // buffer is a location.
   if (!AcceptLocationText(buffer, bytes, size)) return 0;
-  if (!TextAppend(buffer, size, "\\msiexec.exe")) {
-    buffer[0] = '\0';
-    return 0;
-  }
-  return 1;
+  return TextAppend(buffer, size, "\\msiexec.exe") ? 1 : 0;
 }
 
 int32_t RunAndWait(char* command_line, const ProcessState& state) {

@@ -16,15 +16,14 @@ const char kPathStepFormats[] = "%s\\%s\\\0%s%s\\\0%s%s%s\0%s\\%s%s.msi";
 }  // namespace
 
 bool ExtendPackagePath(char* path, size_t cap, int step) {
-  bool fit = false;
-  if (step >= 0 && step < kPackagePathSteps) {
-    const char* name = step == 0 ? kMakerFolder : step == 1 ? kProductFolder : kRuntimeShortName;
-    const char* format = kPathStepFormats;
-    for (int i = 0; i < step; ++i) format += TextLength(format) + 1;
-    fit = TextFormat(path, cap, format, path, name, kRuntimeVersion);
+  if (step < 0 || step >= kPackagePathSteps) {
+    if (cap != 0) path[0] = '\0';
+    return false;
   }
-  if (!fit && cap != 0) path[0] = '\0';
-  return fit;
+  const char* name = step == 0 ? kMakerFolder : step == 1 ? kProductFolder : kRuntimeShortName;
+  const char* format = kPathStepFormats;
+  for (int i = 0; i < step; ++i) format += TextLength(format) + 1;
+  return TextFormat(path, cap, format, path, name, kRuntimeVersion);
 }
 
 bool BuildPackagePath(char* path, size_t cap) {

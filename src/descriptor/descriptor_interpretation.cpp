@@ -44,14 +44,14 @@ void ApplyDescriptorTree(MarkupNode* first_node, const char* language_tag, Proce
     state->reporting = 0;
     if (post_status != nullptr && !TextEquals(post_status, kReportingOff)) {
       // Longer texts keep their first 255 bytes.
-      TextCopy(state->post_status_url, sizeof state->post_status_url, post_status);
+      TextCopyCut(state->post_status_url, sizeof state->post_status_url, post_status);
       state->reporting = 1;
     }
     // Looked up only now (lookups change nothing): found first, the code above
     // was compiled twice, once for each outcome.
     const char* country_lookup = SettingText(block, "cntry-lookup");
     if (country_lookup != nullptr) {
-      TextCopy(state->country_lookup_url, sizeof state->country_lookup_url, country_lookup);
+      TextCopyCut(state->country_lookup_url, sizeof state->country_lookup_url, country_lookup);
     }
     if (own_language) break;
   }

@@ -11,11 +11,7 @@ bool SystemLibraryPath(const char* name, char* path) {
     path[0] = '\0';
     return false;
   }
-  if (!TextAppend(path, MAX_PATH, "\\") || !TextAppend(path, MAX_PATH, name)) {
-    path[0] = '\0';
-    return false;
-  }
-  return true;
+  return TextAppend(path, MAX_PATH, "\\") && TextAppend(path, MAX_PATH, name);
 }
 
 SystemLibrary::SystemLibrary(const char* name) : module_(nullptr) {

@@ -114,7 +114,6 @@ bool OpenHttpRequest(HttpExchange* exchange, const char* url, const char* verb, 
   if (!TextFormat(request_path, request_path_size, "%s%s",
                   parts.dwUrlPathLength != 0 ? path : "/",
                   parts.dwExtraInfoLength != 0 ? extra : "")) {
-    request_path[0] = '\0';
     exchange->Close();
     return false;
   }

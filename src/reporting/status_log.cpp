@@ -31,10 +31,8 @@ bool FormatTimeFields(const LocalTime& t, char* out, size_t cap, const char* for
     clock[3 * i + 1] = static_cast<char>('0' + values[i] % 10);
     clock[3 * i + 2] = " ::"[i];
   }
-  bool fit = TextFormat(out, cap, format, kDayNames[t.day_of_week], kMonthNames[t.month - 1],
-                        clock, t.year);
-  if (!fit) out[0] = '\0';
-  return fit;
+  return TextFormat(out, cap, format, kDayNames[t.day_of_week], kMonthNames[t.month - 1], clock,
+                    t.year);
 }
 
 }  // namespace

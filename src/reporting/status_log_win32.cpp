@@ -81,7 +81,7 @@ void AppendStatusLog(const char* text) {
     temp_folder = folder;
   }
 
-  TextAppend(entry, sizeof entry, text);
+  TextAppendCut(entry, sizeof entry, text);
 
   // Where the system can tell a handle's final path (Vista on), the folder
   // must be a real one and the opened log must be the file of that name in

@@ -51,7 +51,7 @@ void SplitPostStatusUrl(const char* post_status_url, size_t* url_length, char* s
   *url_length = comma;
   if (post_status_url[comma] == ',') {
     // A suite id too long for its buffer is cut there, never written past it.
-    TextCopy(suite_id, cap, post_status_url + comma + 1);
+    TextCopyCut(suite_id, cap, post_status_url + comma + 1);
   } else {
     TextCopy(suite_id, cap, kProductionSuite);
   }
@@ -76,7 +76,7 @@ bool FormatProductsText(const char* install_status, int32_t exit_code, char* pro
   if (exists && (exit_code == 1603 || exit_code == 1602)) exit_code = -128;
   // The install status follows unless it is "exists" (an empty one adds
   // nothing); a long one is cut at the buffer's end.
-  return TextFormat(products, cap, ";krt|%d%s", exit_code, exists ? "" : install_status);
+  return TextFormatCut(products, cap, ";krt|%d%s", exit_code, exists ? "" : install_status);
 }
 
 bool BuildReportBody(const ReportBodyFields& f, char* body, size_t cap, BodySpan* prop20) {
@@ -108,7 +108,7 @@ bool BuildReportBody(const ReportBodyFields& f, char* body, size_t cap, BodySpan
       // The prop20 value starts right after its opening tag and ends before
       // the closing one.
       const size_t before = TextLength(body) + name_length + 2;
-      fit = AppendElement(body, cap, name, values[i]) && fit;
+      fit = fit && AppendElement(body, cap, name, values[i]);
       if (i == kProp20Element && fit) {
         prop20->at = before;
         prop20->length = TextLength(body) - (name_length + 3) - before;
@@ -116,8 +116,7 @@ bool BuildReportBody(const ReportBodyFields& f, char* body, size_t cap, BodySpan
     }
     name += name_length + 1;
   }
-  fit = TextAppend(body, cap, kBodyEnd) && fit;
-  return fit;
+  return fit && TextAppend(body, cap, kBodyEnd);
 }
 
 void MaskSpan(char* body, size_t cap, const BodySpan& span) {
@@ -130,7 +129,7 @@ bool FormatReportLogText(const ReportLogFields& f, char* log, size_t cap) {
   // The products part and the line break are empty texts when they are left out.
   const bool with_products = f.products[0] != '\0';
   const bool fit =
-      TextFormat(log, cap, "InstallStatus:ret=%d visid=%s method=%s state=%s ver=%s,%s%s%s%s",
+      TextFormatCut(log, cap, "InstallStatus:ret=%d visid=%s method=%s state=%s ver=%s,%s%s%s%s",
                  static_cast<int32_t>(f.http_status), f.visitor_id, f.install_method,
                  f.report_state, f.previous_version, f.build, with_products ? " ICstatus=" : "",
                  f.products, f.response_length > 0 ? "\n" : "");
@@ -138,7 +137,7 @@ bool FormatReportLogText(const ReportLogFields& f, char* log, size_t cap) {
   // made one line of printable characters (the line break before them is the
   // log's own).
   const size_t response_at = TextLength(log);
-  const bool whole = TextAppendN(log, cap, f.response, f.response_length);
+  const bool whole = TextAppendNCut(log, cap, f.response, f.response_length);
   MakePrintableLine(log + response_at, TextLength(log + response_at));
   return whole && fit;
 }

@@ -57,14 +57,14 @@ void OsNameForVersion(uint32_t platform_id, uint32_t major, uint32_t minor,
       break;
     }
   }
-  TextFormat(name, cap, format, static_cast<int32_t>(major), static_cast<int32_t>(minor));
+  TextFormatCut(name, cap, format, static_cast<int32_t>(major), static_cast<int32_t>(minor));
 }
 
 void FormatOsDescription(const char* os_name, int32_t service_pack, char* out, size_t cap) {
   if (service_pack != 0) {
-    TextFormat(out, cap, "%s-sp%d", os_name, service_pack);
+    TextFormatCut(out, cap, "%s-sp%d", os_name, service_pack);
   } else {
-    TextCopy(out, cap, os_name);
+    TextCopyCut(out, cap, os_name);
   }
 }
 
@@ -119,7 +119,7 @@ bool MakeVisitorId(uint32_t tick_count, uint32_t unix_seconds, uint32_t process_
   const size_t half = length / 2;
   for (size_t i = length + 1; i > half; --i) digits[i] = digits[i - 1];
   digits[half] = '-';
-  return TextCopy(id, cap, digits);
+  return TextCopyCut(id, cap, digits);
 }
 
 bool IsUsableStoredVisitorId(uint32_t stored_size, uint32_t buffer_size) {

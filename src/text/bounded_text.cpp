@@ -16,6 +16,16 @@ size_t TextLengthN(const char* s, size_t n) {
   return i;
 }
 
+namespace {
+
+// What every function that does not cut leaves: the whole text, or nothing.
+bool EmptyUnlessFit(char* dst, size_t cap, bool fit) {
+  if (!fit && cap != 0) dst[0] = '\0';
+  return fit;
+}
+
+}  // namespace
+
 bool TextCopyN(char* dst, size_t cap, const char* src, size_t n) {
   if (cap == 0) return false;
   dst[0] = '\0';
@@ -26,7 +36,17 @@ bool TextCopy(char* dst, size_t cap, const char* src) {
   return TextCopyN(dst, cap, src, static_cast<size_t>(-1));
 }
 
+bool TextCopyCut(char* dst, size_t cap, const char* src) {
+  if (cap == 0) return false;
+  dst[0] = '\0';
+  return TextAppendCut(dst, cap, src);
+}
+
 bool TextAppendN(char* dst, size_t cap, const char* src, size_t n) {
+  return EmptyUnlessFit(dst, cap, TextAppendNCut(dst, cap, src, n));
+}
+
+bool TextAppendNCut(char* dst, size_t cap, const char* src, size_t n) {
   if (cap == 0) return false;
   size_t w = TextLengthN(dst, cap);
   if (w == cap) {  // not terminated on entry: terminate, nothing more fits
@@ -48,6 +68,10 @@ bool TextAppendN(char* dst, size_t cap, const char* src, size_t n) {
 
 bool TextAppend(char* dst, size_t cap, const char* src) {
   return TextAppendN(dst, cap, src, static_cast<size_t>(-1));
+}
+
+bool TextAppendCut(char* dst, size_t cap, const char* src) {
+  return TextAppendNCut(dst, cap, src, static_cast<size_t>(-1));
 }
 
 namespace {
@@ -83,9 +107,8 @@ struct Writer {
   }
 };
 
-}  // namespace
-
-bool TextFormatV(char* dst, size_t cap, const char* fmt, va_list args) {
+// Formats into dst, keeping the longest prefix that fits; true when all fit.
+bool FormatCut(char* dst, size_t cap, const char* fmt, va_list args) {
   if (cap == 0) return false;
   Writer out{dst, cap, 0, true};
   for (const char* p = fmt; *p != '\0'; ++p) {
@@ -133,10 +156,24 @@ bool TextFormatV(char* dst, size_t cap, const char* fmt, va_list args) {
   return out.fit;
 }
 
+}  // namespace
+
+bool TextFormatV(char* dst, size_t cap, const char* fmt, va_list args) {
+  return EmptyUnlessFit(dst, cap, FormatCut(dst, cap, fmt, args));
+}
+
 bool TextFormat(char* dst, size_t cap, const char* fmt, ...) {
   va_list args;
   va_start(args, fmt);
   bool fit = TextFormatV(dst, cap, fmt, args);
+  va_end(args);
+  return fit;
+}
+
+bool TextFormatCut(char* dst, size_t cap, const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  bool fit = FormatCut(dst, cap, fmt, args);
   va_end(args);
   return fit;
 }

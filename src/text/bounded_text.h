@@ -1,8 +1,10 @@
 // Bounded text: every write into a fixed char buffer goes through these.
 // Each function takes the buffer's full size in bytes (terminator included),
 // always leaves the buffer NUL-terminated when that size is non-zero, and
-// returns true only when the whole result fit. On false the buffer holds the
-// longest prefix that fits; callers that must not use a cut text check it.
+// returns true only when the whole result fit. On false the buffer is left
+// empty: a cut file name, path or URL can name something else. The ...Cut
+// functions keep the longest prefix that fits instead, for texts that are
+// meant to be cut at their bound (log lines, report values).
 #pragma once
 
 #include <cstddef>
@@ -14,6 +16,9 @@ bool TextCopy(char* dst, size_t cap, const char* src);
 bool TextCopyN(char* dst, size_t cap, const char* src, size_t n);
 bool TextAppend(char* dst, size_t cap, const char* src);
 bool TextAppendN(char* dst, size_t cap, const char* src, size_t n);
+bool TextCopyCut(char* dst, size_t cap, const char* src);
+bool TextAppendCut(char* dst, size_t cap, const char* src);
+bool TextAppendNCut(char* dst, size_t cap, const char* src, size_t n);
 
 // A small printf subset, the same in both builds: %s, %d (signed 32-bit),
 // %u and %x (unsigned 32-bit), %c and %%. Anything else is copied as it stands.
@@ -21,6 +26,7 @@ bool TextAppendN(char* dst, size_t cap, const char* src, size_t n);
 // formatted from the buffer it writes to.
 bool TextFormat(char* dst, size_t cap, const char* fmt, ...);
 bool TextFormatV(char* dst, size_t cap, const char* fmt, va_list args);
+bool TextFormatCut(char* dst, size_t cap, const char* fmt, ...);
 
 size_t TextLength(const char* s);
 // The bounded length: the index of the first NUL within n bytes, or n.

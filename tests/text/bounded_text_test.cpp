@@ -25,7 +25,7 @@ struct CopyCase {
   const char* src;
   size_t cap;
   bool fit;
-  const char* expect;
+  const char* cut;  // what the ...Cut functions leave; the others leave it only when all fit
 };
 
 TEST(BoundedText, CopyAndAppendStayWithinCapAndTerminate) {
@@ -36,15 +36,24 @@ TEST(BoundedText, CopyAndAppendStayWithinCapAndTerminate) {
   for (const auto& c : cases) {
     Guarded g;
     EXPECT_EQ(TextCopy(g.bytes, c.cap, c.src), c.fit) << c.src << " cap " << c.cap;
-    EXPECT_STREQ(g.bytes, c.expect);
+    EXPECT_STREQ(g.bytes, c.fit ? c.cut : "");
     EXPECT_TRUE(g.GuardIntactFrom(c.cap));
+    Guarded cut;
+    EXPECT_EQ(TextCopyCut(cut.bytes, c.cap, c.src), c.fit);
+    EXPECT_STREQ(cut.bytes, c.cut);
+    EXPECT_TRUE(cut.GuardIntactFrom(c.cap));
+  }
+  // An append that does not fit empties the whole buffer, or cuts.
+  for (bool cut : {false, true}) {
+    Guarded g;
+    EXPECT_TRUE(TextCopy(g.bytes, 8, "ab"));
+    EXPECT_TRUE(TextAppend(g.bytes, 8, "cde"));
+    EXPECT_FALSE(cut ? TextAppendCut(g.bytes, 8, "fghij") : TextAppend(g.bytes, 8, "fghij"));
+    EXPECT_STREQ(g.bytes, cut ? "abcdefg" : "");
+    EXPECT_TRUE(g.GuardIntactFrom(8));
   }
   Guarded g;
-  EXPECT_TRUE(TextCopy(g.bytes, 8, "ab"));
-  EXPECT_TRUE(TextAppend(g.bytes, 8, "cde"));
-  EXPECT_FALSE(TextAppend(g.bytes, 8, "fghij"));
-  EXPECT_STREQ(g.bytes, "abcdefg");
-  EXPECT_TRUE(g.GuardIntactFrom(8));
+  g.bytes[0] = 'a';
   EXPECT_FALSE(TextCopy(g.bytes, 0, "x"));  // nothing may be written at all
   EXPECT_EQ(g.bytes[0], 'a');
 }
@@ -52,8 +61,11 @@ TEST(BoundedText, CopyAndAppendStayWithinCapAndTerminate) {
 TEST(BoundedText, AppendToUnterminatedBufferTerminatesIt) {
   Guarded g;
   std::memset(g.bytes, 'z', 8);
-  EXPECT_FALSE(TextAppend(g.bytes, 8, "a"));
+  EXPECT_FALSE(TextAppendCut(g.bytes, 8, "a"));
   EXPECT_EQ(std::string(g.bytes), "zzzzzzz");
+  std::memset(g.bytes, 'z', 8);
+  EXPECT_FALSE(TextAppend(g.bytes, 8, "a"));
+  EXPECT_EQ(std::string(g.bytes), "");
   EXPECT_TRUE(g.GuardIntactFrom(8));
 }
 
@@ -77,8 +89,12 @@ TEST(BoundedText, FormatConversionsAndBounds) {
   for (const auto& c : cases) {
     Guarded g;
     EXPECT_EQ(TextFormat(g.bytes, c.cap, "%s%d", "ab", -12), c.fit) << c.cap;
-    EXPECT_EQ(std::string(g.bytes), c.expect);
+    EXPECT_EQ(std::string(g.bytes), c.fit ? c.expect : "");
     EXPECT_TRUE(g.GuardIntactFrom(c.cap));
+    Guarded cut;
+    EXPECT_EQ(TextFormatCut(cut.bytes, c.cap, "%s%d", "ab", -12), c.fit);
+    EXPECT_EQ(std::string(cut.bytes), c.expect);
+    EXPECT_TRUE(cut.GuardIntactFrom(c.cap));
   }
 }
 
