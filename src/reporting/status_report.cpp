@@ -130,9 +130,9 @@ bool FormatReportLogText(const ReportLogFields& f, char* log, size_t cap) {
   const bool with_products = f.products[0] != '\0';
   const bool fit =
       TextFormatCut(log, cap, "InstallStatus:ret=%d visid=%s method=%s state=%s ver=%s,%s%s%s%s",
-                 static_cast<int32_t>(f.http_status), f.visitor_id, f.install_method,
-                 f.report_state, f.previous_version, f.build, with_products ? " ICstatus=" : "",
-                 f.products, f.response_length > 0 ? "\n" : "");
+                    static_cast<int32_t>(f.http_status), f.visitor_id, f.install_method,
+                    f.report_state, f.previous_version, f.build, with_products ? " ICstatus=" : "",
+                    f.products, f.response_length > 0 ? "\n" : "");
   // The response bytes carry no terminator: none of them, or all that fit,
   // made one line of printable characters (the line break before them is the
   // log's own).

@@ -1,5 +1,6 @@
 #include "text/bounded_text.h"
 
+#include <cstdarg>
 #include <cstdint>
 
 namespace kova {
@@ -158,14 +159,10 @@ bool FormatCut(char* dst, size_t cap, const char* fmt, va_list args) {
 
 }  // namespace
 
-bool TextFormatV(char* dst, size_t cap, const char* fmt, va_list args) {
-  return EmptyUnlessFit(dst, cap, FormatCut(dst, cap, fmt, args));
-}
-
 bool TextFormat(char* dst, size_t cap, const char* fmt, ...) {
   va_list args;
   va_start(args, fmt);
-  bool fit = TextFormatV(dst, cap, fmt, args);
+  bool fit = EmptyUnlessFit(dst, cap, FormatCut(dst, cap, fmt, args));
   va_end(args);
   return fit;
 }

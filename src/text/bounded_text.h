@@ -8,7 +8,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdarg>
 
 namespace kova {
 
@@ -25,7 +24,6 @@ bool TextAppendNCut(char* dst, size_t cap, const char* src, size_t n);
 // The source of a %s may be the destination itself, as in "%s\\Orvo\\"
 // formatted from the buffer it writes to.
 bool TextFormat(char* dst, size_t cap, const char* fmt, ...);
-bool TextFormatV(char* dst, size_t cap, const char* fmt, va_list args);
 bool TextFormatCut(char* dst, size_t cap, const char* fmt, ...);
 
 size_t TextLength(const char* s);

@@ -241,7 +241,6 @@ TRICKLE = {"action": "trickle", "every": 3}
 # PostStatusUrl); the requests made; whether the report reached the log.
 TRICKLED = {
     "descriptor head": ([{**GET_OK, **TRICKLE}], (None, None), ["GET"], False),
-    "descriptor body": ([{**GET_OK, **TRICKLE, "from": "body"}], (None, None), ["GET"], False),
     "country head": ([GET_OK, {**HEAD_DE, **TRICKLE}, POST_OK], ("YY", POST_URL),
                      ["GET", "HEAD", "POST"], True),
     "report answer": ([GET_OK, HEAD_DE, {**POST_OK, **TRICKLE}], ("DE", POST_URL),

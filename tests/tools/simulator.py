@@ -40,8 +40,7 @@ A reply (every key optional):
              nothing more for `hold` seconds (default 60) before closing;
              "raw": send the body bytes as they are, then close;
              "trickle": send the answer one byte every `every` seconds
-             (default 1), from its first byte, or with "from": "body"
-             the head at once and then the body so
+             (default 1), from its first byte
     times    how many requests this reply serves (default: all)
 Replies are tried in order; the first that matches and is not used up
 answers. A request nothing matches gets 404.
@@ -187,9 +186,7 @@ def _answer(sock, request, reply):
         body = b""
     if action == "trickle":
         data = head.encode("latin-1") + body
-        sent = len(head) if reply.get("from") == "body" else 0
-        sock.sendall(data[:sent])
-        for i in range(sent, len(data)):
+        for i in range(len(data)):
             time.sleep(float(reply.get("every", 1)))
             sock.sendall(data[i:i + 1])  # fails once the client has gone
         return True
