@@ -28,7 +28,7 @@ constexpr size_t kMaxText = kova::kArgumentTextSize - 1;
 
 struct Model {
   std::vector<std::string> pieces;  // what each passed-on argument contributes
-  int silent = 0;
+  bool silent = false;
   uint16_t language = 0;
   bool language_known = true;  // false once a number out of strtoll's range was seen
 };
@@ -113,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   Model m = Translate(args, start_language);
   kova::ArgumentText text{};
-  int silent = 0;
+  bool silent = false;
   uint16_t language = start_language;
   bool whole = kova::TranslateArguments(static_cast<int>(argv.size()), argv.data(), &text, &silent,
                                         &language);

@@ -14,6 +14,9 @@ set(KOVA_WIN32_SOURCES
   platform/wininet_library.cpp
   platform/deadline_job.cpp
   platform/final_path.cpp
+  bootstrap/user_data_folder.cpp
+  bootstrap/package_path_win32.cpp
+  bootstrap/fatal_message_win32.cpp
   bootstrap/package_extraction.cpp
   bootstrap/engine.cpp
   bootstrap/main_sequence.cpp

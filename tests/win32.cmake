@@ -25,6 +25,7 @@ set(KOVA_WIN32_TEST_SOURCES
   platform/win32_test_support.cpp
   platform/fake_windows_version.cpp
   platform/dll_search_win32_test.cpp
+  bootstrap/package_path_win32_test.cpp
   bootstrap/package_extraction_win32_test.cpp
   bootstrap/engine_win32_test.cpp
   bootstrap/languages_win32_test.cpp

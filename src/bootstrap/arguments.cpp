@@ -91,9 +91,7 @@ uint16_t ReadLanguageNumber(const char* arg) {
 
 }  // namespace
 
-void ClearArgumentText(ArgumentText* args) { *args = ArgumentText{}; }
-
-bool TranslateArguments(int argc, const char* const* argv, ArgumentText* args, int* silent,
+bool TranslateArguments(int argc, const char* const* argv, ArgumentText* args, bool* silent,
                         uint16_t* transform_language) {
   bool all_kept = true;
   for (int i = 1; i < argc; ++i) {
@@ -110,7 +108,7 @@ bool TranslateArguments(int argc, const char* const* argv, ArgumentText* args, i
     } else if (TextStartsWith(arg, "/v")) {
       all_kept &= AppendPiece(args, " ", arg + 2, kNotFound);
     } else if (TextEquals(arg, "/s")) {
-      *silent = 1;
+      *silent = true;
     } else {
       all_kept &= AppendPiece(args, "", arg, kNotFound);
     }
@@ -118,16 +116,16 @@ bool TranslateArguments(int argc, const char* const* argv, ArgumentText* args, i
   return all_kept;
 }
 
-bool FinishArgumentText(ArgumentText* args, int silent, int reporting, const char* method) {
+bool FinishArgumentText(ArgumentText* args, bool silent, bool reporting, const char* method) {
   bool method_fits = true;
   char method_piece[kArgumentTextSize];
   method_piece[0] = '\0';
   // A piece too long to ever fit is left out whole.
-  if (reporting != 0 &&
+  if (reporting &&
       !TextFormat(method_piece, sizeof method_piece, " METHOD=%s ", method != nullptr ? method : "")) {
     method_fits = false;
   }
-  args->quiet = silent != 0;
+  args->quiet = silent;
   Layout layout = PlanLayout(*args, TextLength(method_piece), kMaxTextLength);
 
   if (layout.passed_pieces < args->piece_count) args->full = true;

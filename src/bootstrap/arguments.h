@@ -19,6 +19,7 @@ namespace kova {
 
 constexpr size_t kArgumentTextSize = 1024;  // bytes, terminator included
 
+// Value-initialised (ArgumentText{}), an empty argument text.
 struct ArgumentText {
   // The joined pieces, always terminated.
   char text[kArgumentTextSize];
@@ -35,21 +36,18 @@ struct ArgumentText {
   uint16_t method_begin;  // offset of the METHOD piece; text's length when there is none
 };
 
-// Starts an empty argument text (as does value-initialising one: ArgumentText{}).
-void ClearArgumentText(ArgumentText* args);
-
 // Takes argv[1] .. argv[argc - 1] in order (argv[0] is the program). Appends the
 // pieces passed on to the engine to *args, sets *silent for "/s", and sets
 // *transform_language for an accepted "/lang=". Returns false when an
 // argument had to be left out for want of room.
-bool TranslateArguments(int argc, const char* const* argv, ArgumentText* args, int* silent,
+bool TranslateArguments(int argc, const char* const* argv, ArgumentText* args, bool* silent,
                         uint16_t* transform_language);
 
 // Appends " /qn" when silent is set and no kept argument carries "/qn", then
 // " METHOD=<method> " when reporting is on. Trailing passed-on pieces are left
 // out as far as needed to make room. Call once, after TranslateArguments.
 // Returns false when anything had to be left out.
-bool FinishArgumentText(ArgumentText* args, int silent, int reporting, const char* method);
+bool FinishArgumentText(ArgumentText* args, bool silent, bool reporting, const char* method);
 
 // Writes into out[cap] the argument text cut to at most max_length
 // characters at piece boundaries: the longest run of leading passed-on pieces

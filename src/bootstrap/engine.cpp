@@ -1,11 +1,11 @@
 #include "bootstrap/engine.h"
 
 #include "bootstrap/engine_version.h"
-#include "product/process_state.h"
 #include "platform/os_seam.h"
 #include "platform/system_library.h"
+#include "product/process_state.h"
+#include "settings/policy_key.h"
 #include "settings/registry_key.h"
-#include "settings/registry_settings.h"
 #include "settings/registry_text.h"
 #include "text/bounded_text.h"
 
@@ -46,7 +46,7 @@ bool IsInstallerEngineSufficient() {
          IsEngineVersionSufficient(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
 }
 
-int GetMsiexecPath(char* buffer, DWORD size) {
+bool GetMsiexecPath(char* buffer, DWORD size) {
   DWORD bytes = size;
   LONG status;
   {
@@ -57,11 +57,10 @@ int GetMsiexecPath(char* buffer, DWORD size) {
       status = QueryRegistryValue(key.Get(), "InstallerLocation", nullptr, buffer, &bytes);
     }
   }
-  if (status != ERROR_SUCCESS) return 0;
+  if (status != ERROR_SUCCESS) return false;
   // Registry data need not end in a NUL: only a text that ends within the
   // buffer is a location.
-  if (!AcceptLocationText(buffer, bytes, size)) return 0;
-  return TextAppend(buffer, size, "\\msiexec.exe") ? 1 : 0;
+  return AcceptLocationText(buffer, bytes, size) && TextAppend(buffer, size, "\\msiexec.exe");
 }
 
 int32_t RunAndWait(char* command_line, const ProcessState& state) {

@@ -13,10 +13,10 @@ namespace kova {
 // false when it is older or its version cannot be read.
 bool IsInstallerEngineSufficient();
 
-// Fills buffer[size] with "<InstallerLocation>\msiexec.exe" and returns 1, or
-// returns 0: no key (buffer untouched), no value, a value that is not a
+// Fills buffer[size] with "<InstallerLocation>\msiexec.exe" and returns true,
+// or false: no key (buffer untouched), no value, a value that is not a
 // terminated text within the buffer, or no room for "\msiexec.exe" (emptied).
-int GetMsiexecPath(char* buffer, DWORD size);
+bool GetMsiexecPath(char* buffer, DWORD size);
 
 // Hands the package state's country and post-status URL in the Policy key
 // while state's reporting is on (and deletes PostStatusUrl while it is off), then

@@ -5,16 +5,18 @@
 #include "bootstrap/engine.h"
 #include "bootstrap/languages_win32.h"
 #include "bootstrap/package_extraction.h"
-#include "product/process_state.h"
-#include "product/product.h"
+#include "bootstrap/package_path_win32.h"
 #include "descriptor/descriptor_fetch.h"
 #include "platform/deadline_job.h"
 #include "platform/os_seam.h"
 #include "platform/wininet_library.h"
-#include "reporting/http_exchange.h"
+#include "product/process_state.h"
+#include "product/product.h"
 #include "reporting/country_lookup.h"
+#include "reporting/http_exchange.h"
 #include "reporting/status_report_win32.h"
-#include "settings/registry_settings.h"
+#include "settings/policy_key.h"
+#include "settings/vendor_key.h"
 #include "text/bounded_text.h"
 
 namespace kova {
@@ -33,7 +35,7 @@ struct NetworkStep {
   DeadlineJob job;
   NetworkDialogs dialogs;
   int32_t exit_code;  // the report's
-  int result;
+  bool fetched;       // the descriptor step's answer
   ProcessState state;
 };
 
@@ -41,7 +43,7 @@ NetworkStep* StepOf(DeadlineJob* job) { return reinterpret_cast<NetworkStep*>(jo
 
 void FetchDescriptorStep(DeadlineJob* job) {
   NetworkStep* step = StepOf(job);
-  step->result = FetchUpdateDescriptor(&step->state);
+  step->fetched = FetchUpdateDescriptor(&step->state);
 }
 
 void LookUpCountryStep(DeadlineJob* job) {
@@ -57,23 +59,23 @@ void ReportStep(DeadlineJob* job) {
 
 // Runs a network step on a worker thread against a copy of *state and waits
 // for it until the exchange deadline. In time, *state takes what the step
-// wrote and the result is the step's; else (or when WinINet or the thread
-// cannot be had) *state stays as it was, as after a failed exchange, and the
-// result is 0. The worker owns its copy; once given up, nothing of it is
+// wrote, and true is returned when the step says it fetched; else (or when
+// WinINet or the thread cannot be had) *state stays as it was, as after a
+// failed exchange, and false is returned. The worker owns its copy; once given up, nothing of it is
 // read. WinINet is loaded here, on this thread, before any worker runs.
-int RunNetworkStep(void (*run)(DeadlineJob*), ProcessState* state, NetworkDialogs dialogs,
-                   int32_t exit_code) {
-  if (LoadWinInet() == nullptr) return 0;
+bool RunNetworkStep(void (*run)(DeadlineJob*), ProcessState* state, NetworkDialogs dialogs,
+                    int32_t exit_code) {
+  if (LoadWinInet() == nullptr) return false;
   NetworkStep* step = StepOf(NewDeadlineJob(sizeof(NetworkStep), run));
-  if (step == nullptr) return 0;
+  if (step == nullptr) return false;
   step->dialogs = dialogs;
   step->exit_code = exit_code;
   step->state = *state;
-  if (!RunBeforeDeadline(&step->job, kExchangeDeadlineMs)) return 0;
+  if (!RunBeforeDeadline(&step->job, kExchangeDeadlineMs)) return false;
   *state = step->state;
-  const int result = step->result;
+  const bool fetched = step->fetched;
   ReleaseDeadlineJob(&step->job);
-  return result;
+  return fetched;
 }
 
 // Deletes the values a finished run must not leave behind.
@@ -85,12 +87,12 @@ void CleanUp() {
 
 }  // namespace
 
-int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* fatal) {
+int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv) {
   ProcessState state{};
   state.transform_language = GetDefaultTransformLanguage();
 
   int32_t exit_code = kExitNoPackageOrNoEngineRun;
-  int silent = 0;
+  bool silent = false;
   ArgumentText argument_text{};
   char package_path[kPathSize];
   char command_line[kCommandLineSize];
@@ -116,14 +118,13 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* f
   // The verified package, open for reading and shared with readers only: held
   // until the last engine run has returned, so nobody can change it meanwhile.
   FileHandle package;
-  if (!ExtractResourceToFile(instance, kPackageResourceId, kPackageResourceType, package_path,
-                             folder_error, &package, fatal)) {
-    if (fatal->label != nullptr) {
-      if (!silent) return 0;  // the entry point shows it and ends the process
-      const int32_t code = static_cast<int32_t>(fatal->code);
-      *fatal = FatalError{};
-      return code;
-    }
+  const Extraction extraction =
+      ExtractResourceToFile(instance, kPackageResourceId, package_path, folder_error, &package);
+  if (extraction.fatal.label != nullptr) {
+    if (!silent) ShowFatalError(extraction.fatal);
+    return static_cast<int32_t>(extraction.fatal.code);
+  }
+  if (!extraction.written) {
     CleanUp();
     return exit_code;
   }

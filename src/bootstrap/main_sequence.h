@@ -5,7 +5,6 @@
 
 #include <cstdint>
 
-#include "bootstrap/package_extraction.h"
 
 namespace kova {
 
@@ -15,11 +14,11 @@ constexpr int32_t kExitMsiexecNotFound = -3;
 constexpr int32_t kExitNoPackageOrNoEngineRun = 1;
 
 // instance holds the string table and the package resource; argv is the
-// argument vector split by the process start-up (argv[0], the program, is skipped).
-// Returns the exit code; on a fatal file error it fills *fatal instead, and
-// the entry point shows that error and ends the process with its code. A
-// silent install (/s) shows no message: the engine-too-old case and a fatal
-// file error return their exit codes (-2; the Windows error) with no box.
-int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv, FatalError* fatal);
+// argument vector split by the process start-up (argv[0], the program, is
+// skipped). Returns the exit code, which the entry point ends the process
+// with. A fatal file error ends the run with its Windows error as the exit
+// code, after its box; the engine-too-old case (-2) after its message. A
+// silent install (/s) shows neither.
+int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv);
 
 }  // namespace kova

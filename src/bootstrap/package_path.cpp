@@ -26,11 +26,4 @@ bool ExtendPackagePath(char* path, size_t cap, int step) {
   return TextFormat(path, cap, format, path, name, kRuntimeVersion);
 }
 
-bool BuildPackagePath(char* path, size_t cap) {
-  for (int step = 0; step < kPackagePathSteps; ++step) {
-    if (!ExtendPackagePath(path, cap, step)) return false;
-  }
-  return true;
-}
-
 }  // namespace kova

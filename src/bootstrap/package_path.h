@@ -18,7 +18,4 @@ constexpr int kPackagePathFolderSteps = 3;
 // when the result would not fit: a cut path must never name a file.
 bool ExtendPackagePath(char* path, size_t cap, int step);
 
-// The whole chain from the data folder in path; false (path emptied) when it does not fit.
-bool BuildPackagePath(char* path, size_t cap);
-
 }  // namespace kova

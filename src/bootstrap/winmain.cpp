@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "bootstrap/main_sequence.h"
-#include "bootstrap/package_extraction.h"
 #include "platform/system_library.h"
 
 namespace {
@@ -19,11 +18,7 @@ char** g_argv = nullptr;
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // The arguments come from the split vector; the command-line text itself is
   // not consulted.
-  kova::FatalError fatal;
-  const int32_t exit_code = kova::RunMainSequence(instance, g_argc, g_argv, &fatal);
-  if (fatal.label == nullptr) return exit_code;
-  kova::ShowFatalError(fatal);
-  return static_cast<int>(fatal.code);
+  return kova::RunMainSequence(instance, g_argc, g_argv);
 }
 
 namespace {

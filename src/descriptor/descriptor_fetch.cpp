@@ -8,7 +8,7 @@
 #include "reporting/http_exchange.h"
 #include "reporting/trusted_endpoint.h"
 #include "reporting/vendor_endpoints.h"
-#include "settings/registry_settings.h"
+#include "settings/vendor_key.h"
 #include "text/bounded_text.h"
 
 namespace kova {
@@ -28,7 +28,7 @@ void ApplyUpdateDescriptor(const char* text, ProcessState* state) {
   ApplyDescriptorTree(reader.Parse(text), state->language_tag, state);
 }
 
-int FetchUpdateDescriptor(ProcessState* state) {
+bool FetchUpdateDescriptor(ProcessState* state) {
   state->country_lookup_url[0] = '\0';
   state->post_status_url[0] = '\0';
 
@@ -41,11 +41,11 @@ int FetchUpdateDescriptor(ProcessState* state) {
   char request_target[kRequestTargetSize];
   if (!OpenHttpRequest(&exchange, url, "GET", kHttpRequestFlags, kMaxUrlPartSize, request_target,
                        sizeof request_target, HostPolicy::kAnyHost)) {
-    return 0;
+    return false;
   }
   // One send: no error dialog and no proxy-credentials retry here.
-  if (!Send(exchange.request, nullptr, 0)) return 0;
-  if (QueryHttpStatus(exchange.request) != HTTP_STATUS_OK) return 0;
+  if (!Send(exchange.request, nullptr, 0)) return false;
+  if (QueryHttpStatus(exchange.request) != HTTP_STATUS_OK) return false;
 
   // One read; a longer body is cut, its last kept byte giving way to the NUL.
   char body[kDescriptorResponseSize];
@@ -58,7 +58,7 @@ int FetchUpdateDescriptor(ProcessState* state) {
     // it, with nowhere to report to.
     if (!IsTrustedEndpoint(state->post_status_url)) state->post_status_url[0] = '\0';
   }
-  return 1;
+  return true;
 }
 
 }  // namespace kova

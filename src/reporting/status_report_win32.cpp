@@ -9,7 +9,8 @@
 #include "reporting/status_report_win32.h"
 #include "reporting/trusted_endpoint.h"
 #include "settings/client_facts_win32.h"
-#include "settings/registry_settings.h"
+#include "settings/policy_key.h"
+#include "settings/vendor_key.h"
 #include "text/bounded_text.h"
 
 namespace kova {
@@ -33,11 +34,11 @@ ReportFacts& ProcessReportFacts() {
   return facts;
 }
 
-int PostInstallStatus(const char* post_status_url, const char* install_method,
-                      const char* report_state, const char* country, const char* build,
-                      int32_t exit_code, NetworkDialogs dialogs) {
+void PostInstallStatus(const char* post_status_url, const char* install_method,
+                       const char* report_state, const char* country, const char* build,
+                       int32_t exit_code, NetworkDialogs dialogs) {
   // An empty URL is never a trusted one: no test of its own.
-  if (!IsTrustedEndpoint(post_status_url)) return 1;
+  if (!IsTrustedEndpoint(post_status_url)) return;
 
   // Scratch for the previous runtime version; later the log line.
   char log_text[kReportLogTextSize];
@@ -61,10 +62,10 @@ int PostInstallStatus(const char* post_status_url, const char* install_method,
   ReadVendorValue("InstallStatus", status_text, sizeof status_text);
   UpdateInstallStatus();
   // The main sequence runs the engine again; this report is not due.
-  if (TextEquals(status_text, "reinstall")) return 1;
+  if (TextEquals(status_text, "reinstall")) return;
   SetPolicyString("VisitorId", nullptr);
   SetPolicyString("Method", nullptr);
-  if (TextEquals(status_text, "decline")) return 1;
+  if (TextEquals(status_text, "decline")) return;
 
   char products[kProductsTextSize];
   FormatProductsText(status_text, exit_code, products, sizeof products);
@@ -77,7 +78,7 @@ int PostInstallStatus(const char* post_status_url, const char* install_method,
   BodySpan prop20_span{};
   // Every field is bounded, so with the product's own texts the body always
   // fits; a cut document is never sent.
-  if (!BuildReportBody(fields, body, sizeof body, &prop20_span)) return 0;
+  if (!BuildReportBody(fields, body, sizeof body, &prop20_span)) return;
 
   // The URL proper, the request path and the response share one buffer size.
   char url[kStatusTextSize];
@@ -88,19 +89,17 @@ int PostInstallStatus(const char* post_status_url, const char* install_method,
   HttpExchange exchange;
   if (!OpenHttpRequest(&exchange, url, "POST", flags, kReportUrlPartSize, request_path,
                        sizeof request_path, HostPolicy::kTrustedOnly)) {
-    return 0;
+    return;
   }
   DWORD status = 0;
   if (!SendWithAuthRetry(&exchange, body, static_cast<DWORD>(TextLength(body)), &status,
                          dialogs)) {
-    return 0;  // never reached the server: nothing is logged
+    return;  // never reached the server: nothing is logged
   }
 
-  int result = 0;
   char response[kStatusTextSize];
   DWORD response_length = 0;
   if (status == HTTP_STATUS_OK) {
-    result = 1;
     if (!WinInet().InternetReadFile(exchange.request, response, sizeof response,
                                     &response_length)) {
       response_length = 0;
@@ -118,7 +117,7 @@ int PostInstallStatus(const char* post_status_url, const char* install_method,
     MaskSpan(body, sizeof body, prop20_span);
     AppendStatusLog(body);
   }
-  return result;  // the exchange's handles are released on the way out
+  // The exchange's handles are released on the way out.
 }
 
 }  // namespace kova

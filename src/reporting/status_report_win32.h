@@ -13,13 +13,13 @@ namespace kova {
 // The report facts of this process, gathered on its first report.
 ReportFacts& ProcessReportFacts();
 
-// Posts the install-status report for a failed install. Returns
-// 1 when no report was due (empty or untrusted URL, or an install status of
-// "reinstall" or "decline"); otherwise 1 when the final HTTP status was 200
-// and 0 in every other case. dialogs: whether a proxy's 407 or a send error
-// may ask the user.
-int PostInstallStatus(const char* post_status_url, const char* install_method,
-                      const char* report_state, const char* country, const char* build,
-                      int32_t exit_code, NetworkDialogs dialogs);
+// Posts the install-status report for a failed install and logs the
+// server's answer; nothing is sent for an empty or untrusted URL, or an
+// install status of "reinstall" or "decline", and nothing is logged when the
+// request never reached the server. dialogs: whether a proxy's 407 or a send
+// error may ask the user.
+void PostInstallStatus(const char* post_status_url, const char* install_method,
+                       const char* report_state, const char* country, const char* build,
+                       int32_t exit_code, NetworkDialogs dialogs);
 
 }  // namespace kova

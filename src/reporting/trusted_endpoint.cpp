@@ -62,9 +62,9 @@ bool IsHostCharacter(char c) {
 
 }  // namespace
 
-int IsTrustedEndpoint(const char* url) {
+bool IsTrustedEndpoint(const char* url) {
   for (const char* prefix : kVendorWebHostPrefixes) {
-    if (TextContains(url, prefix)) return 1;
+    if (TextContains(url, prefix)) return true;
   }
   // The first "/" behind the first ".", found in one pass.
   size_t slash = 0;
@@ -73,14 +73,14 @@ int IsTrustedEndpoint(const char* url) {
     if (url[slash] == '.') after_dot = true;
     if (after_dot && url[slash] == '/') break;
   }
-  if (url[slash] == '\0') return 0;
+  if (url[slash] == '\0') return false;
   for (const char* domain : kVendorDomains) {
     // Without a port, then with one.
     for (int with_port = 0; with_port < 2; ++with_port) {
-      if (EndsWithDomainAt(url, slash, domain, with_port != 0)) return 1;
+      if (EndsWithDomainAt(url, slash, domain, with_port != 0)) return true;
     }
   }
-  return 0;
+  return false;
 }
 
 bool IsTrustedHost(const char* host, const char* user_name, const char* password) {

@@ -5,11 +5,11 @@
 
 namespace kova {
 
-// The text test over the whole URL, case-sensitive, byte for byte: 1 when
+// The text test over the whole URL, case-sensitive, byte for byte: true when
 // the URL holds a vendor web-host prefix anywhere, or when the text up to the
 // first "/" after its first "." ends in "." + a vendor domain + "/", or in
-// "." + a vendor domain + ":" + exactly four characters + "/"; else 0.
-int IsTrustedEndpoint(const char* url);
+// "." + a vendor domain + ":" + exactly four characters + "/".
+bool IsTrustedEndpoint(const char* url);
 
 // The test on the parts the URL splitter yields, i.e. the host the exchange
 // really connects to: true when there is no user name and no password (null

@@ -7,8 +7,8 @@
 #include "platform/os_version.h"
 #include "platform/system_library.h"
 #include "settings/client_facts_win32.h"
+#include "settings/policy_key.h"
 #include "settings/registry_key.h"
-#include "settings/registry_settings.h"
 #include "settings/registry_text.h"
 #include "text/bounded_text.h"
 

@@ -1,7 +1,9 @@
 // The Policy key, created on first use with its defaults, and its accessors.
+#include "settings/policy_key.h"
+
 #include "platform/os_seam.h"
 #include "settings/registry_key.h"
-#include "settings/registry_settings.h"
+#include "settings/user_auto_update.h"
 #include "text/bounded_text.h"
 
 namespace kova {

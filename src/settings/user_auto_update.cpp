@@ -1,13 +1,15 @@
 // EnableAutoUpdateCheck in the user Policy key: written (protected where the
 // system can) or cleared when the machine Policy key is first created.
+#include "settings/user_auto_update.h"
+
 #include <windows.h>
 #include <wincrypt.h>
 
 #include "platform/os_seam.h"
 #include "platform/os_version.h"
 #include "platform/system_library.h"
+#include "settings/policy_key.h"
 #include "settings/registry_key.h"
-#include "settings/registry_settings.h"
 #include "settings/registry_text.h"
 
 namespace kova {

@@ -1,6 +1,7 @@
 // The vendor key, HKLM "Software" then "KovaSoft": read-only but for InstallStatus.
+#include "settings/vendor_key.h"
+
 #include "settings/registry_key.h"
-#include "settings/registry_settings.h"
 #include "settings/registry_text.h"
 
 namespace kova {

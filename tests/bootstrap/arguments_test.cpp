@@ -21,7 +21,7 @@ std::string Lead() {
 
 struct Outcome {
   ArgumentText args{};
-  int silent = 0;
+  bool silent = false;
   uint16_t language = 0;
   bool translated_whole = false;
   bool finished_whole = false;
@@ -173,7 +173,7 @@ TEST(TranslateArguments, ArgumentThatDoesNotFitIsLeftOutWhole) {
 TEST(TranslateArguments, SwitchesAfterAnOverflowStillCount) {
   Outcome o = RunSequence({std::string(2000, 'a'), "ok", "/s", "/lang=1041"}, 1033, 0);
   EXPECT_FALSE(o.translated_whole);
-  EXPECT_EQ(o.silent, 1);
+  EXPECT_TRUE(o.silent);
   EXPECT_EQ(o.language, 1041);
   EXPECT_STREQ(o.args.text, " /qn");
 }
@@ -196,7 +196,7 @@ TEST(FinishArgumentText, MakesRoomByLeavingOutTrailingArguments) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.finish);
     ArgumentText args{};
-    int silent = 0;
+    bool silent = false;
     uint16_t language = 1033;
     ASSERT_TRUE(TranslateArguments(4, argv.data(), &args, &silent, &language));
     EXPECT_EQ(FinishArgumentText(&args, c.silent, c.reporting, "koff"), c.kept == 3);
@@ -273,7 +273,7 @@ TEST(FormatCommandLine, PathsThatDoNotFitRefuseTheLine) {
   EXPECT_STREQ(line, "");
   // Room for the paths but not for the one argument: the line goes without it.
   const char* argv[] = {"krt.exe", "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123"};
-  int silent = 0;
+  bool silent = false;
   uint16_t language = 1033;
   TranslateArguments(2, argv, &args, &silent, &language);
   EXPECT_TRUE(FormatCommandLine(line, sizeof line, "M", "P", 1033, args));

@@ -34,31 +34,30 @@ TEST_F(InstallerLocationTest, LocationsAndTheirPaths) {
     const char* name;
     DWORD type;
     std::string data;  // the bytes stored, with or without a terminator
-    int result;
-    std::string path;
+    std::string path;  // empty: no location
   } cases[] = {
-      {"plain", REG_SZ, std::string("C:\\windows\\system32\0", 20), 1,
+      {"plain", REG_SZ, std::string("C:\\windows\\system32\0", 20),
        "C:\\windows\\system32\\msiexec.exe"},
-      {"trailing backslash", REG_SZ, std::string("C:\\engine\\\0", 11), 1,
+      {"trailing backslash", REG_SZ, std::string("C:\\engine\\\0", 11),
        "C:\\engine\\\\msiexec.exe"},
-      {"type not examined", REG_EXPAND_SZ, std::string("C:\\e\0", 5), 1, "C:\\e\\msiexec.exe"},
-      {"stored without terminator", REG_SZ, "C:\\e", 1, "C:\\e\\msiexec.exe"},
-      {"just fits", REG_SZ, l247 + std::string(1, '\0'), 1, l247 + "\\msiexec.exe"},
-      {"no room for the file name", REG_SZ, l248 + std::string(1, '\0'), 0, ""},
-      {"longer than the buffer", REG_SZ, std::string(300, 'x') + std::string(1, '\0'), 0, ""},
-      {"fills the buffer without terminator", REG_BINARY, std::string(260, 'x'), 0, ""},
+      {"type not examined", REG_EXPAND_SZ, std::string("C:\\e\0", 5), "C:\\e\\msiexec.exe"},
+      {"stored without terminator", REG_SZ, "C:\\e", "C:\\e\\msiexec.exe"},
+      {"just fits", REG_SZ, l247 + std::string(1, '\0'), l247 + "\\msiexec.exe"},
+      {"no room for the file name", REG_SZ, l248 + std::string(1, '\0'), ""},
+      {"longer than the buffer", REG_SZ, std::string(300, 'x') + std::string(1, '\0'), ""},
+      {"fills the buffer without terminator", REG_BINARY, std::string(260, 'x'), ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     SetLocation(c.type, c.data);
     char buffer[300];
     std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(GetMsiexecPath(buffer, 260), c.result);
-    if (c.result == 1) {
+    EXPECT_EQ(GetMsiexecPath(buffer, 260), !c.path.empty());
+    if (!c.path.empty()) {
       EXPECT_EQ(std::string(buffer), c.path);
     }
     for (size_t i = 260; i < sizeof buffer; ++i) ASSERT_EQ(buffer[i], '#') << "overrun at " << i;
-    if (c.result == 0 && c.data.size() <= 260) {
+    if (c.path.empty() && c.data.size() <= 260) {
       EXPECT_EQ(buffer[0], '\0');
     }
   }
@@ -67,7 +66,7 @@ TEST_F(InstallerLocationTest, LocationsAndTheirPaths) {
 TEST_F(InstallerLocationTest, MissingValueIsNotFound) {
   location_.Delete();
   char buffer[260] = "untouched";
-  EXPECT_EQ(GetMsiexecPath(buffer, sizeof buffer), 0);
+  EXPECT_FALSE(GetMsiexecPath(buffer, sizeof buffer));
 }
 
 // ---- The engine version ---------------------------------------------------------

@@ -1,8 +1,6 @@
-// Package extraction against the real file system, with the system's answers
-// about its version and its libraries steered through the OS seam.
+// Package extraction against the real file system, with the file calls'
+// faults and the final-path answers steered through the OS seam.
 #include "bootstrap/package_extraction.h"
-
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -11,7 +9,6 @@
 #include <vector>
 
 #include "product/product.h"
-#include "platform/fake_windows_version.h"
 #include "platform/os_seam.h"
 #include "platform/scoped_os_override.h"
 #include "platform/win32_test_support.h"
@@ -34,211 +31,6 @@ std::string ResourceBytes(int id) {
   DWORD size = SizeofResource(self, found);
   const char* bytes = static_cast<const char*>(LockResource(LoadResource(self, found)));
   return std::string(bytes, size);
-}
-
-// ---- Version and library fakes ------------------------------------------------
-
-// Loads the real libraries but counts every load and free, records the paths
-// asked for, and can pretend that a library or an export is missing.
-struct LibraryLedger {
-  int loads = 0;
-  int frees = 0;
-  std::vector<std::string> paths;
-  std::string missing_library;  // a file name such as "shfolder.dll"
-  std::string missing_export;
-} g_ledger;
-
-bool EndsWithName(const std::string& path, const std::string& name) {
-  return !name.empty() && path.size() >= name.size() &&
-         _stricmp(path.c_str() + path.size() - name.size(), name.c_str()) == 0;
-}
-
-HMODULE WINAPI CountingLoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
-  g_ledger.paths.push_back(path);
-  if (EndsWithName(path, g_ledger.missing_library)) return nullptr;
-  EXPECT_EQ(flags, static_cast<DWORD>(LOAD_WITH_ALTERED_SEARCH_PATH)) << path;
-  HMODULE module = RealOs().LoadLibraryExA(path, file, flags);
-  if (module != nullptr) ++g_ledger.loads;
-  return module;
-}
-
-BOOL WINAPI CountingFreeLibrary(HMODULE module) {
-  ++g_ledger.frees;
-  return RealOs().FreeLibrary(module);
-}
-
-FARPROC WINAPI FilteringGetProcAddress(HMODULE module, LPCSTR name) {
-  if (HIWORD(name) != 0 && g_ledger.missing_export == name) return nullptr;
-  return RealOs().GetProcAddress(module, name);
-}
-
-class UserDataFolderTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    g_ledger = LibraryLedger();
-    cache_ = VersionCache{};
-    char profile[MAX_PATH];
-    saved_profile_ = GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile) > 0
-                         ? profile : "";
-  }
-  void TearDown() override {
-    cache_ = VersionCache{};
-    SetEnvironmentVariableA("USERPROFILE", saved_profile_.empty() ? nullptr
-                                                                  : saved_profile_.c_str());
-  }
-  std::string Folder() {
-    char path[MAX_PATH];
-    std::memset(path, '#', sizeof path);
-    GetUserDataFolder(path, &cache_);
-    EXPECT_LT(std::strlen(path), static_cast<size_t>(MAX_PATH));
-    return path;
-  }
-  static std::string Known(int csidl) {
-    char path[MAX_PATH] = "";
-    SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
-    return path;
-  }
-  static std::string LocalLow() {
-    char profile[MAX_PATH] = "";
-    GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile);
-    return std::string(profile) + "\\AppData\\LocalLow";
-  }
-  static std::string WindowsDirectory() {
-    char path[MAX_PATH] = "";
-    GetWindowsDirectoryA(path, sizeof path);
-    return path;
-  }
-
-  test::ScopedWindowsVersion version_{{0, 0, 0}};
-  ScopedOsOverride<decltype(OsSeam::LoadLibraryExA)> load_{&OsSeam::LoadLibraryExA,
-                                                           CountingLoadLibraryExA};
-  ScopedOsOverride<decltype(OsSeam::FreeLibrary)> free_{&OsSeam::FreeLibrary,
-                                                        CountingFreeLibrary};
-  ScopedOsOverride<decltype(OsSeam::GetProcAddress)> proc_{&OsSeam::GetProcAddress,
-                                                           FilteringGetProcAddress};
-  std::string saved_profile_;
-  VersionCache cache_;
-};
-
-TEST_F(UserDataFolderTest, FolderPerSystemFamily) {
-  struct Case {
-    const char* name;
-    test::FakeWindowsVersion version;
-    bool local_low;
-  } cases[] = {
-      {"Vista", {VER_PLATFORM_WIN32_NT, 6, 0}, true},
-      {"7", {VER_PLATFORM_WIN32_NT, 6, 1}, true},
-      {"XP", {VER_PLATFORM_WIN32_NT, 5, 1}, false},
-      {"2000", {VER_PLATFORM_WIN32_NT, 5, 0}, false},
-      {"NT 4", {VER_PLATFORM_WIN32_NT, 4, 0}, false},
-      {"10", {VER_PLATFORM_WIN32_NT, 10, 0}, false},
-      {"98", {VER_PLATFORM_WIN32_WINDOWS, 4, 10}, false},
-      {"9x claiming major 6", {VER_PLATFORM_WIN32_WINDOWS, 6, 0}, false},
-  };
-  const std::string app_data = Known(CSIDL_APPDATA);
-  ASSERT_FALSE(app_data.empty());
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    cache_ = VersionCache{};
-    g_ledger = LibraryLedger();
-    version_.Set(c.version);
-    EXPECT_EQ(IsVistaFamily(&cache_), c.local_low);
-    EXPECT_EQ(Folder(), c.local_low ? LocalLow() : app_data);
-    EXPECT_EQ(g_ledger.loads, g_ledger.frees);
-    EXPECT_EQ(g_ledger.paths.size(), 1u);
-    for (const auto& path : g_ledger.paths) {
-      EXPECT_EQ(path.rfind(test::SystemDirectory() + "\\", 0), 0u) << path;
-    }
-    EXPECT_TRUE(EndsWithName(g_ledger.paths.at(0), c.local_low ? "shell32.dll" : "shfolder.dll"));
-  }
-}
-
-TEST_F(UserDataFolderTest, VersionIsAskedOncePerProcess) {
-  version_.Set({VER_PLATFORM_WIN32_NT, 6, 1});
-  EXPECT_TRUE(IsVistaFamily(&cache_));
-  version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
-  EXPECT_TRUE(IsVistaFamily(&cache_));
-}
-
-TEST_F(UserDataFolderTest, FallbacksWhenLibrariesOrExportsAreMissing) {
-  struct Case {
-    const char* name;
-    const char* missing_library;
-    const char* missing_export;
-    const char* user_profile;  // null: unset
-    enum { kAppData, kProfile, kWindows, kEmpty } expect;
-  } cases[] = {
-      {"no shfolder: shell32's special folder", "shfolder.dll", "", "C:\\profile",
-       Case::kAppData},
-      {"shfolder without its export", "", "SHGetFolderPathA", "C:\\profile", Case::kProfile},
-      {"neither", "shfolder.dll", "SHGetSpecialFolderPathA", "C:\\profile", Case::kProfile},
-      {"neither, no USERPROFILE", "shfolder.dll", "SHGetSpecialFolderPathA", nullptr,
-       Case::kWindows},
-      {"USERPROFILE too long", "shfolder.dll", "SHGetSpecialFolderPathA",
-       "C:\\xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
-       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
-       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx",
-       Case::kWindows},
-  };
-  const std::string app_data = Known(CSIDL_APPDATA);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    cache_ = VersionCache{};
-    g_ledger = LibraryLedger();
-    g_ledger.missing_library = c.missing_library;
-    g_ledger.missing_export = c.missing_export;
-    version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
-    SetEnvironmentVariableA("USERPROFILE", c.user_profile);
-    std::string expect = c.expect == Case::kAppData   ? app_data
-                         : c.expect == Case::kProfile ? std::string(c.user_profile)
-                                                      : WindowsDirectory();
-    EXPECT_EQ(Folder(), expect);
-    EXPECT_EQ(g_ledger.loads, g_ledger.frees);
-  }
-}
-
-TEST_F(UserDataFolderTest, VistaWithoutTheKnownFolderExportUsesTheProfile) {
-  version_.Set({VER_PLATFORM_WIN32_NT, 6, 0});
-  g_ledger.missing_export = "SHGetFolderPathEx";
-  SetEnvironmentVariableA("USERPROFILE", "C:\\profile");
-  EXPECT_EQ(Folder(), "C:\\profile");
-  EXPECT_EQ(g_ledger.loads, g_ledger.frees);
-}
-
-TEST_F(UserDataFolderTest, PackagePathCreatesTheFolderChain) {
-  ScratchFolder scratch;
-  SetEnvironmentVariableA("USERPROFILE", scratch.Path().c_str());
-  version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
-  g_ledger.missing_library = "shfolder.dll";
-  g_ledger.missing_export = "SHGetSpecialFolderPathA";
-  char path[MAX_PATH];
-  EXPECT_EQ(GetPackagePath(path, &cache_), 0u);
-  const std::string folder = scratch.Path() + "\\Orvo\\Kova\\krt1.6.0_07";
-  EXPECT_EQ(std::string(path), folder + "\\krt1.6.0_07.msi");
-  DWORD attributes = GetFileAttributesA(folder.c_str());
-  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
-  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
-  // Existing folders are no obstacle; a file in the data folder's place is.
-  EXPECT_EQ(GetPackagePath(path, &cache_), 0u);
-  const std::string blocked = scratch.File("blocked");
-  ASSERT_TRUE(test::WriteWholeFile(blocked, "x"));
-  SetEnvironmentVariableA("USERPROFILE", blocked.c_str());
-  // The error creating the package file in the missing folder would give.
-  EXPECT_EQ(GetPackagePath(path, &cache_), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-}
-
-TEST_F(UserDataFolderTest, PackagePathTooLongIsLeftEmpty) {
-  // A 230-byte folder leaves no room for the 45-byte chain in 259 bytes.
-  // (The folder itself is created, so it lives in the scratch folder.)
-  ScratchFolder scratch;
-  std::string long_folder = scratch.Path() + "\\" + std::string(229 - scratch.Path().size(), 'x');
-  SetEnvironmentVariableA("USERPROFILE", long_folder.c_str());
-  version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
-  g_ledger.missing_library = "shfolder.dll";
-  g_ledger.missing_export = "SHGetSpecialFolderPathA";
-  char path[MAX_PATH];
-  GetPackagePath(path, &cache_);
-  EXPECT_STREQ(path, "");
 }
 
 // ---- Extraction ------------------------------------------------------------------
@@ -289,11 +81,13 @@ class ExtractionTest : public ::testing::Test {
     g_chunks.clear();
     g_fault = kNone;
   }
-  int Extract(int id, const std::string& path, DWORD folder_error = 0) {
-    fatal_ = FatalError{};
+  // True when the file was written; fatal_ holds the fatal error, if any.
+  bool Extract(int id, const std::string& path, DWORD folder_error = 0) {
     lstrcpynA(path_, path.c_str(), sizeof path_);
-    return ExtractResourceToFile(GetModuleHandleA(nullptr), id, kPackageResourceType, path_,
-                                 folder_error, &verified_, &fatal_);
+    const Extraction extraction =
+        ExtractResourceToFile(GetModuleHandleA(nullptr), id, path_, folder_error, &verified_);
+    fatal_ = extraction.fatal;
+    return extraction.written;
   }
   char path_[MAX_PATH];  // the path given, then the verified file's final path
   ScratchFolder scratch_;
@@ -316,7 +110,7 @@ TEST_F(ExtractionTest, WritesExactlyTheResourceInChunksOfAtMost8192AndHoldsIt) {
     SCOPED_TRACE(c.id);
     g_chunks.clear();
     std::string path = scratch_.File("package.msi");
-    ASSERT_EQ(Extract(c.id, path), 1);
+    ASSERT_TRUE(Extract(c.id, path));
     EXPECT_EQ(fatal_.label, nullptr);
     std::string written;
     ASSERT_TRUE(test::ReadWholeFile(path, &written));
@@ -357,7 +151,7 @@ TEST_F(ExtractionTest, ReplacesTheNameNeverTheFileBehindIt) {
     } else {
       ASSERT_TRUE(test::WriteWholeFile(path, std::string(50000, 'p')));
     }
-    ASSERT_EQ(Extract(kOddResource, path), 1);
+    ASSERT_TRUE(Extract(kOddResource, path));
     verified_.Close();
     std::string written, kept;
     ASSERT_TRUE(test::ReadWholeFile(path, &written));
@@ -367,9 +161,9 @@ TEST_F(ExtractionTest, ReplacesTheNameNeverTheFileBehindIt) {
   }
 }
 
-TEST_F(ExtractionTest, MissingResourceReturnsZeroAndWritesNothing) {
+TEST_F(ExtractionTest, MissingResourceWritesNothingAndIsNoFatalError) {
   std::string path = scratch_.File("package.msi");
-  EXPECT_EQ(Extract(kMissingResource, path, ERROR_ACCESS_DENIED), 0);
+  EXPECT_FALSE(Extract(kMissingResource, path, ERROR_ACCESS_DENIED));
   EXPECT_EQ(fatal_.label, nullptr);
   EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
@@ -432,7 +226,7 @@ TEST_F(ExtractionTest, FileErrorsComeBackAsTheFatalError) {
     SCOPED_TRACE(c.name);
     g_chunks.clear();
     g_fault = c.fault;
-    EXPECT_EQ(Extract(kOddResource, c.path, c.folder_error), 0);
+    EXPECT_FALSE(Extract(kOddResource, c.path, c.folder_error));
     g_fault = kNone;
     EXPECT_FALSE(verified_.IsOpen());
     ExpectFatal(fatal_, c.code, c.label);
@@ -453,7 +247,7 @@ DWORD WINAPI MovingGetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD size
   const Fn real = reinterpret_cast<Fn>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
   const DWORD length = real(file, path, size, flags);
-  if (length > 4 && length < size && EndsWithName(path, ".msi")) path[length - 5] ^= 1;
+  if (length > 4 && length < size && _stricmp(path + length - 4, ".msi") == 0) path[length - 5] ^= 1;
   return length;
 }
 
@@ -469,7 +263,7 @@ FARPROC WINAPI FinalPathGetProcAddress(HMODULE module, LPCSTR name) {
 TEST_F(ExtractionTest, OnlyFilesWhoseFinalPathIsThePackagesAreDeletedCreatedAndHandedOn) {
   const std::string path = scratch_.File("package.msi");
   // With the system's own answers, the engine gets the final path, without "\\?\".
-  ASSERT_EQ(Extract(kOddResource, path), 1);
+  ASSERT_TRUE(Extract(kOddResource, path));
   EXPECT_STREQ(path_, path.c_str());
   verified_.Close();
   ScopedOsOverride<decltype(OsSeam::GetProcAddress)> lookup(&OsSeam::GetProcAddress,
@@ -478,21 +272,21 @@ TEST_F(ExtractionTest, OnlyFilesWhoseFinalPathIsThePackagesAreDeletedCreatedAndH
     const char* name;
     FinalPaths final_paths;
     bool stale;  // an earlier file is at the path
-    int result;
+    bool written;
   } cases[] = {
       // The earlier file is not deleted; the new one is not kept.
-      {"the stale file lies elsewhere", FinalPaths::kMoved, true, 0},
-      {"the new file lies elsewhere", FinalPaths::kMoved, false, 0},
+      {"the stale file lies elsewhere", FinalPaths::kMoved, true, false},
+      {"the new file lies elsewhere", FinalPaths::kMoved, false, false},
       // Before Vista: by name, as built.
-      {"no final paths", FinalPaths::kMissing, true, 1},
+      {"no final paths", FinalPaths::kMissing, true, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     g_final_paths = c.final_paths;
     DeleteFileA(path.c_str());
     ASSERT_TRUE(!c.stale || test::WriteWholeFile(path, "earlier"));
-    EXPECT_EQ(Extract(kOddResource, path), c.result);
-    if (c.result == 0) {
+    EXPECT_EQ(Extract(kOddResource, path), c.written);
+    if (!c.written) {
       ExpectFatal(fatal_, ERROR_CANT_ACCESS_FILE, kCreateLabel);
     } else {
       EXPECT_STREQ(path_, path.c_str());
@@ -500,7 +294,7 @@ TEST_F(ExtractionTest, OnlyFilesWhoseFinalPathIsThePackagesAreDeletedCreatedAndH
     verified_.Close();
     std::string left = "(none)";
     test::ReadWholeFile(path, &left);
-    EXPECT_EQ(left, c.result == 1 ? ResourceBytes(kOddResource) : c.stale ? "earlier" : "(none)");
+    EXPECT_EQ(left, c.written ? ResourceBytes(kOddResource) : c.stale ? "earlier" : "(none)");
   }
 }
 

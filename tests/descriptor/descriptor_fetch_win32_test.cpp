@@ -91,7 +91,7 @@ TEST_F(DescriptorFetchTest, DescriptorUrls) {
     if (c.set) SetUrl(c.value);
     Simulator::Script({Answer(200).WithBody(kEnDescriptor)});
     released.clear();
-    EXPECT_EQ(FetchUpdateDescriptor(&state_), 1);
+    EXPECT_TRUE(FetchUpdateDescriptor(&state_));
     auto seen = Simulator::Requests();
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].request_line, c.request_line);
@@ -120,7 +120,7 @@ TEST_F(DescriptorFetchTest, Answers) {
   const struct {
     const char* name;
     Reply reply;
-    int result;
+    bool fetched;
     int reporting;
     std::string post;
     std::string lookup;
@@ -154,7 +154,7 @@ TEST_F(DescriptorFetchTest, Answers) {
     dialogs.clear();
     released.clear();
     AnswerDialogs({ERROR_INTERNET_FORCE_RETRY});
-    EXPECT_EQ(FetchUpdateDescriptor(&state_), c.result);
+    EXPECT_EQ(FetchUpdateDescriptor(&state_), c.fetched);
     EXPECT_EQ(state_.reporting, c.reporting);
     EXPECT_EQ(std::string(state_.post_status_url), c.post);
     EXPECT_EQ(std::string(state_.country_lookup_url), c.lookup);
@@ -170,7 +170,7 @@ TEST_F(DescriptorFetchTest, BlocksChosenByTheLanguageTag) {
       Descriptor(Block("en", "http://en.kova.com/post", "http://en.kova.com/cc") +
                  Block("de", "http://de.kova.com/post", "http://de.kova.com/cc") +
                  Block("en", "http://late.kova.com/", "http://late.kova.com/")))});
-  EXPECT_EQ(FetchUpdateDescriptor(&state_), 1);
+  EXPECT_TRUE(FetchUpdateDescriptor(&state_));
   EXPECT_EQ(state_.reporting, 1);
   EXPECT_STREQ(state_.post_status_url, "http://de.kova.com/post");
   EXPECT_STREQ(state_.country_lookup_url, "http://de.kova.com/cc");
@@ -193,7 +193,7 @@ TEST_F(DescriptorFetchTest, FailuresBeforeAnyAnswer) {
     ResetState();
     std::unique_ptr<ScopedProxy> proxy;
     if (!c.proxy.empty()) proxy.reset(new ScopedProxy(c.proxy));
-    EXPECT_EQ(FetchUpdateDescriptor(&state_), 0);
+    EXPECT_FALSE(FetchUpdateDescriptor(&state_));
     EXPECT_STREQ(state_.post_status_url, "");
     EXPECT_STREQ(state_.country_lookup_url, "");
     EXPECT_TRUE(dialogs.empty());
@@ -205,7 +205,7 @@ TEST_F(DescriptorFetchTest, HttpsDescriptorIsRequestedOverTls) {
   SetUrl("https://update.kova.com/update/1.6.0/1.6.0_07-b06.xml");
   // Answered with an error: Wine cannot carry TLS through a proxy tunnel.
   Simulator::Script({Answer(502).For("CONNECT")});
-  EXPECT_EQ(FetchUpdateDescriptor(&state_), 0);
+  EXPECT_FALSE(FetchUpdateDescriptor(&state_));
   auto seen = Simulator::Requests();
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].request_line, "CONNECT update.kova.com:443 HTTP/1.1");

@@ -2,7 +2,9 @@
 // Policy key with its first-creation defaults, and the per-user auto-update
 // value. The system version, library loading and the right to create keys are
 // steered through the OS seam.
-#include "settings/registry_settings.h"
+#include "settings/policy_key.h"
+#include "settings/user_auto_update.h"
+#include "settings/vendor_key.h"
 
 #include <windows.h>
 #include <wincrypt.h>

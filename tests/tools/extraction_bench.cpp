@@ -30,12 +30,12 @@ int main(int argc, char** argv) {
   std::vector<double> times;
   for (int i = 0; i < runs; ++i) {
     kova::FileHandle held;
-    kova::FatalError fatal;
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    if (!kova::ExtractResourceToFile(module, kova::kPackageResourceId,
-                                     kova::kPackageResourceType, path, 0, &held, &fatal)) {
-      std::printf("extraction failed: %lu\n", static_cast<unsigned long>(fatal.code));
+    const kova::Extraction extraction =
+        kova::ExtractResourceToFile(module, kova::kPackageResourceId, path, 0, &held);
+    if (!extraction.written) {
+      std::printf("extraction failed: %lu\n", static_cast<unsigned long>(extraction.fatal.code));
       return 1;
     }
     QueryPerformanceCounter(&end);

@@ -1,0 +1,23 @@
+// A fatal file error on the way to the package, and its box.
+#pragma once
+
+#include <windows.h>
+
+namespace kova {
+
+// The operation's label (what follows "Installer : Wrapper." in the message,
+// e.g. "CreateFile ") and the Windows error code. It travels up to the entry
+// point, which shows it (ShowFatalError) and ends the process with the code;
+// label null: none.
+struct FatalError {
+  const char* label = nullptr;
+  DWORD code = 0;
+};
+
+// The fatal error for the last Windows error of the operation label names.
+FatalError FailWithLastError(const char* label);
+// Shows "Installer : Wrapper.<label> failed with error <n>: <system text>"
+// (caption "Error").
+void ShowFatalError(const FatalError& error);
+
+}  // namespace kova

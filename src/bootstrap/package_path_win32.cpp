@@ -1,0 +1,80 @@
+// The package's folder chain: each folder made where missing and checked to
+// be a plain folder before anything is written below it.
+#include "bootstrap/package_path_win32.h"
+
+#include "bootstrap/package_path.h"
+#include "text/bounded_text.h"
+
+namespace kova {
+
+namespace {
+
+// CreateDirectoryA whose only tolerated failure is a folder being there
+// already (a drive's root answers "access denied" rather than "exists");
+// returns 0 or the creation's error.
+DWORD CreateFolder(const char* path) {
+  if (CreateDirectoryA(path, nullptr)) return 0;
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return error;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return 0;
+  // A file where the folder belongs: the folder is missing, and the error is
+  // the one creating the package file below it would give.
+  return ERROR_PATH_NOT_FOUND;
+}
+
+// 0 when folder[0..length) is a real folder; else the error to end with. A
+// reparse point (a junction or a symbolic link, which Wine shows for a Unix
+// symlink too) could send the elevated write, or the engine, anywhere.
+DWORD CheckFolder(char* folder, size_t length) {
+  const char kept = folder[length];
+  folder[length] = '\0';
+  const DWORD attributes = GetFileAttributesA(folder);
+  const DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
+  folder[length] = kept;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return error != 0 ? error : ERROR_PATH_NOT_FOUND;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return ERROR_CANT_ACCESS_FILE;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ERROR_DIRECTORY;
+  return 0;
+}
+
+// Creates the folder at path when it is missing and checks what is there.
+// The check asks for the name without a trailing backslash: with one, the
+// answer is about a link's target (so Wine answers for a Unix symlink).
+DWORD PrepareFolder(char* path) {
+  const DWORD error = CreateFolder(path);
+  if (error != 0) return error;
+  size_t length = TextLength(path);
+  if (length > 0 && path[length - 1] == '\\') --length;
+  return CheckFolder(path, length);
+}
+
+}  // namespace
+
+DWORD CheckFolderChain(const char* path) {
+  char folder[MAX_PATH];
+  if (!TextCopy(folder, sizeof folder, path)) return ERROR_FILENAME_EXCED_RANGE;
+  size_t end = TextLength(folder);
+  for (int level = 0; level < kCheckedFolderLevels; ++level) {
+    while (end > 0 && folder[end - 1] != '\\') --end;
+    if (end <= 3) break;  // nothing, or only "C:\" is left
+    --end;                // the folder ends before its backslash
+    const DWORD error = CheckFolder(folder, end);
+    if (error != 0) return error;
+  }
+  return 0;
+}
+
+DWORD GetPackagePath(char* path, VersionCache* cache) {
+  GetUserDataFolder(path, cache);
+  DWORD error = PrepareFolder(path);
+  for (int step = 0; step < kPackagePathSteps; ++step) {
+    if (!ExtendPackagePath(path, MAX_PATH, step)) return error;  // path is now empty
+    // After a failure nothing more is created: a folder below a link would
+    // be created wherever the link points.
+    if (step < kPackagePathFolderSteps && error == 0) error = PrepareFolder(path);
+  }
+  return error;
+}
+
+}  // namespace kova

@@ -1,0 +1,17 @@
+// The vendor key, HKLM Software\KovaSoft: read-only but for InstallStatus,
+// which the package leaves behind and the bootstrapper deletes.
+#pragma once
+
+#include <windows.h>
+
+namespace kova {
+
+// Reads a string value of the vendor key; true only for a non-empty text.
+// On false the buffer is empty: whatever the query may have left there
+// (another type's data, an unterminated or cut string) is never read as text.
+bool ReadVendorValue(const char* value_name, char* buffer, DWORD buffer_size);
+// Deletes InstallStatus from the vendor key; true when the key could be opened
+// for writing, whether or not the value existed.
+bool UpdateInstallStatus();
+
+}  // namespace kova

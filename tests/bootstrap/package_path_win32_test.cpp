@@ -1,0 +1,228 @@
+// The per-user data folder and the package's folder chain below it.
+#include "bootstrap/package_path_win32.h"
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/fake_windows_version.h"
+#include "platform/os_seam.h"
+#include "platform/scoped_os_override.h"
+#include "platform/win32_test_support.h"
+
+namespace kova {
+namespace {
+
+using test::ScratchFolder;
+
+// ---- Version and library fakes ------------------------------------------------
+
+// Loads the real libraries but counts every load and free, records the paths
+// asked for, and can pretend that a library or an export is missing.
+struct LibraryLedger {
+  int loads = 0;
+  int frees = 0;
+  std::vector<std::string> paths;
+  std::string missing_library;  // a file name such as "shfolder.dll"
+  std::string missing_export;
+} g_ledger;
+
+bool EndsWithName(const std::string& path, const std::string& name) {
+  return !name.empty() && path.size() >= name.size() &&
+         _stricmp(path.c_str() + path.size() - name.size(), name.c_str()) == 0;
+}
+
+HMODULE WINAPI CountingLoadLibraryExA(LPCSTR path, HANDLE file, DWORD flags) {
+  g_ledger.paths.push_back(path);
+  if (EndsWithName(path, g_ledger.missing_library)) return nullptr;
+  EXPECT_EQ(flags, static_cast<DWORD>(LOAD_WITH_ALTERED_SEARCH_PATH)) << path;
+  HMODULE module = RealOs().LoadLibraryExA(path, file, flags);
+  if (module != nullptr) ++g_ledger.loads;
+  return module;
+}
+
+BOOL WINAPI CountingFreeLibrary(HMODULE module) {
+  ++g_ledger.frees;
+  return RealOs().FreeLibrary(module);
+}
+
+FARPROC WINAPI FilteringGetProcAddress(HMODULE module, LPCSTR name) {
+  if (HIWORD(name) != 0 && g_ledger.missing_export == name) return nullptr;
+  return RealOs().GetProcAddress(module, name);
+}
+
+class UserDataFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_ledger = LibraryLedger();
+    cache_ = VersionCache{};
+    char profile[MAX_PATH];
+    saved_profile_ = GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile) > 0
+                         ? profile : "";
+  }
+  void TearDown() override {
+    cache_ = VersionCache{};
+    SetEnvironmentVariableA("USERPROFILE", saved_profile_.empty() ? nullptr
+                                                                  : saved_profile_.c_str());
+  }
+  std::string Folder() {
+    char path[MAX_PATH];
+    std::memset(path, '#', sizeof path);
+    GetUserDataFolder(path, &cache_);
+    EXPECT_LT(std::strlen(path), static_cast<size_t>(MAX_PATH));
+    return path;
+  }
+  static std::string Known(int csidl) {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
+    return path;
+  }
+  static std::string LocalLow() {
+    char profile[MAX_PATH] = "";
+    GetEnvironmentVariableA("USERPROFILE", profile, sizeof profile);
+    return std::string(profile) + "\\AppData\\LocalLow";
+  }
+  static std::string WindowsDirectory() {
+    char path[MAX_PATH] = "";
+    GetWindowsDirectoryA(path, sizeof path);
+    return path;
+  }
+
+  test::ScopedWindowsVersion version_{{0, 0, 0}};
+  ScopedOsOverride<decltype(OsSeam::LoadLibraryExA)> load_{&OsSeam::LoadLibraryExA,
+                                                           CountingLoadLibraryExA};
+  ScopedOsOverride<decltype(OsSeam::FreeLibrary)> free_{&OsSeam::FreeLibrary,
+                                                        CountingFreeLibrary};
+  ScopedOsOverride<decltype(OsSeam::GetProcAddress)> proc_{&OsSeam::GetProcAddress,
+                                                           FilteringGetProcAddress};
+  std::string saved_profile_;
+  VersionCache cache_;
+};
+
+TEST_F(UserDataFolderTest, FolderPerSystemFamily) {
+  struct Case {
+    const char* name;
+    test::FakeWindowsVersion version;
+    bool local_low;
+  } cases[] = {
+      {"Vista", {VER_PLATFORM_WIN32_NT, 6, 0}, true},
+      {"7", {VER_PLATFORM_WIN32_NT, 6, 1}, true},
+      {"XP", {VER_PLATFORM_WIN32_NT, 5, 1}, false},
+      {"2000", {VER_PLATFORM_WIN32_NT, 5, 0}, false},
+      {"NT 4", {VER_PLATFORM_WIN32_NT, 4, 0}, false},
+      {"10", {VER_PLATFORM_WIN32_NT, 10, 0}, false},
+      {"98", {VER_PLATFORM_WIN32_WINDOWS, 4, 10}, false},
+      {"9x claiming major 6", {VER_PLATFORM_WIN32_WINDOWS, 6, 0}, false},
+  };
+  const std::string app_data = Known(CSIDL_APPDATA);
+  ASSERT_FALSE(app_data.empty());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    cache_ = VersionCache{};
+    g_ledger = LibraryLedger();
+    version_.Set(c.version);
+    EXPECT_EQ(IsVistaFamily(&cache_), c.local_low);
+    EXPECT_EQ(Folder(), c.local_low ? LocalLow() : app_data);
+    EXPECT_EQ(g_ledger.loads, g_ledger.frees);
+    EXPECT_EQ(g_ledger.paths.size(), 1u);
+    for (const auto& path : g_ledger.paths) {
+      EXPECT_EQ(path.rfind(test::SystemDirectory() + "\\", 0), 0u) << path;
+    }
+    EXPECT_TRUE(EndsWithName(g_ledger.paths.at(0), c.local_low ? "shell32.dll" : "shfolder.dll"));
+  }
+}
+
+TEST_F(UserDataFolderTest, VersionIsAskedOncePerProcess) {
+  version_.Set({VER_PLATFORM_WIN32_NT, 6, 1});
+  EXPECT_TRUE(IsVistaFamily(&cache_));
+  version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
+  EXPECT_TRUE(IsVistaFamily(&cache_));
+}
+
+TEST_F(UserDataFolderTest, FallbacksWhenLibrariesOrExportsAreMissing) {
+  struct Case {
+    const char* name;
+    const char* missing_library;
+    const char* missing_export;
+    const char* user_profile;  // null: unset
+    enum { kAppData, kProfile, kWindows, kEmpty } expect;
+  } cases[] = {
+      {"no shfolder: shell32's special folder", "shfolder.dll", "", "C:\\profile",
+       Case::kAppData},
+      {"shfolder without its export", "", "SHGetFolderPathA", "C:\\profile", Case::kProfile},
+      {"neither", "shfolder.dll", "SHGetSpecialFolderPathA", "C:\\profile", Case::kProfile},
+      {"neither, no USERPROFILE", "shfolder.dll", "SHGetSpecialFolderPathA", nullptr,
+       Case::kWindows},
+      {"USERPROFILE too long", "shfolder.dll", "SHGetSpecialFolderPathA",
+       "C:\\xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx",
+       Case::kWindows},
+  };
+  const std::string app_data = Known(CSIDL_APPDATA);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    cache_ = VersionCache{};
+    g_ledger = LibraryLedger();
+    g_ledger.missing_library = c.missing_library;
+    g_ledger.missing_export = c.missing_export;
+    version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
+    SetEnvironmentVariableA("USERPROFILE", c.user_profile);
+    std::string expect = c.expect == Case::kAppData   ? app_data
+                         : c.expect == Case::kProfile ? std::string(c.user_profile)
+                                                      : WindowsDirectory();
+    EXPECT_EQ(Folder(), expect);
+    EXPECT_EQ(g_ledger.loads, g_ledger.frees);
+  }
+}
+
+TEST_F(UserDataFolderTest, VistaWithoutTheKnownFolderExportUsesTheProfile) {
+  version_.Set({VER_PLATFORM_WIN32_NT, 6, 0});
+  g_ledger.missing_export = "SHGetFolderPathEx";
+  SetEnvironmentVariableA("USERPROFILE", "C:\\profile");
+  EXPECT_EQ(Folder(), "C:\\profile");
+  EXPECT_EQ(g_ledger.loads, g_ledger.frees);
+}
+
+TEST_F(UserDataFolderTest, PackagePathCreatesTheFolderChain) {
+  ScratchFolder scratch;
+  SetEnvironmentVariableA("USERPROFILE", scratch.Path().c_str());
+  version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
+  g_ledger.missing_library = "shfolder.dll";
+  g_ledger.missing_export = "SHGetSpecialFolderPathA";
+  char path[MAX_PATH];
+  EXPECT_EQ(GetPackagePath(path, &cache_), 0u);
+  const std::string folder = scratch.Path() + "\\Orvo\\Kova\\krt1.6.0_07";
+  EXPECT_EQ(std::string(path), folder + "\\krt1.6.0_07.msi");
+  DWORD attributes = GetFileAttributesA(folder.c_str());
+  ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  // Existing folders are no obstacle; a file in the data folder's place is.
+  EXPECT_EQ(GetPackagePath(path, &cache_), 0u);
+  const std::string blocked = scratch.File("blocked");
+  ASSERT_TRUE(test::WriteWholeFile(blocked, "x"));
+  SetEnvironmentVariableA("USERPROFILE", blocked.c_str());
+  // The error creating the package file in the missing folder would give.
+  EXPECT_EQ(GetPackagePath(path, &cache_), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+}
+
+TEST_F(UserDataFolderTest, PackagePathTooLongIsLeftEmpty) {
+  // A 230-byte folder leaves no room for the 45-byte chain in 259 bytes.
+  // (The folder itself is created, so it lives in the scratch folder.)
+  ScratchFolder scratch;
+  std::string long_folder = scratch.Path() + "\\" + std::string(229 - scratch.Path().size(), 'x');
+  SetEnvironmentVariableA("USERPROFILE", long_folder.c_str());
+  version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
+  g_ledger.missing_library = "shfolder.dll";
+  g_ledger.missing_export = "SHGetSpecialFolderPathA";
+  char path[MAX_PATH];
+  GetPackagePath(path, &cache_);
+  EXPECT_STREQ(path, "");
+}
+
+}  // namespace
+}  // namespace kova
