@@ -94,21 +94,39 @@ add_library(kova_product_code OBJECT ${KOVA_UNITY_SOURCE})
 target_include_directories(kova_product_code PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_compile_definitions(kova_product_code PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX
                            _WIN32_WINNT=0x0501)
-# -Oz: smallest code. No -fdata-sections here: with it mingw-w64's compiler
-# puts zero-initialised data in .data$ sections with file bytes instead of
-# .bss, and one translation unit needs no per-function sections to drop code.
-# -fconserve-stack and no loops turned into library calls: each a little
-# smaller here. -malign-data=abi: arrays of 32 bytes or more keep the
-# alignment of their elements instead of 32 (about 120 bytes of padding).
+# The size policy. The stub (the exe with an empty package, no icon) must
+# stay within 24,576 bytes, and the code stays plain: what makes it small is
+# said here, once, and not in the sources. Each section is stored in 512-byte
+# steps, so a saving shows in the file only when it crosses one. What each
+# flag saves, as .text measured on the i686 stub without it:
+#  -fwhole-program (with the unity source above)  about 2.8 KB, and 5 KB of file
+#  -mno-stack-arg-probe -fstack-clash-protection  about 2 KB (see below)
+#  -fomit-frame-pointer                           about 0.9 KB
+#  -mpreferred-stack-boundary=2 (i686)            about 0.85 KB
+#  -Oz rather than -Os                            about 180 bytes, a 512-byte step
+#  -fno-tree-loop-distribute-patterns             about 80 bytes and one import
+#  -malign-data=abi                               about 160 bytes of .rdata and 76 of
+#                                                 .bss, a 512-byte step: arrays of 32
+#                                                 bytes or more keep their elements'
+#                                                 alignment instead of 32
+#  -fno-asynchronous-unwind-tables                6 KB of .eh_frame, never used
+# The start-up, the link and the finished layout (kova_add_bootstrapper and
+# scripts/finish_image.py) take the rest.
+# No -fdata-sections here: with it mingw-w64's compiler puts zero-initialised
+# data in .data$ sections with file bytes instead of .bss, and one translation
+# unit needs no per-function sections to drop code. -fconserve-stack is left
+# out: it cost about 100 bytes, and the one large frame it kept apart (the
+# 64 KB verifying buffer) is on the main thread either way, while the network
+# steps run on threads of their own.
 # Stack probes: a frame larger than a page must touch each page in order, or
 # it would step past the guard page that grows a Windows thread's stack. The
 # target's own way (-mstack-arg-probe, a call to ___chkstk_ms) forces
-# -maccumulate-outgoing-args on every function, about 2 KB of code here;
-# -fstack-clash-protection probes the few large frames inline instead, page
-# by page, and leaves the arguments pushed.
+# -maccumulate-outgoing-args on every function; -fstack-clash-protection
+# probes the few large frames inline instead, page by page, and leaves the
+# arguments pushed.
 target_compile_options(kova_product_code PRIVATE ${KOVA_WARNINGS} -Oz -fno-exceptions -fno-rtti
                        -fno-asynchronous-unwind-tables -fomit-frame-pointer -fwhole-program
-                       -fno-ident -fconserve-stack -fno-tree-loop-distribute-patterns
+                       -fno-tree-loop-distribute-patterns
                        -malign-data=abi -mno-stack-arg-probe -fstack-clash-protection)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   # Windows keeps the i686 stack 4-byte aligned, and no code here needs more,

@@ -6,13 +6,10 @@ namespace kova {
 
 namespace {
 
-// Out of line: the two formats are called from one place instead of being
-// copied into both calls below.
-__attribute__((noinline)) bool FormatWithArgumentText(char* out, size_t cap,
-                                                     const char* msiexec_path,
-                                                     const char* package_path,
-                                                     uint16_t transform_language,
-                                                     const char* argument_text) {
+// The command line with argument_text as its arguments.
+bool FormatWithArgumentText(char* out, size_t cap, const char* msiexec_path,
+                            const char* package_path, uint16_t transform_language,
+                            const char* argument_text) {
   if (transform_language == kBaseTransformLanguage) {
     return TextFormat(out, cap, "\"%s\" /i \"%s\" %s", msiexec_path, package_path, argument_text);
   }

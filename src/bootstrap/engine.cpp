@@ -19,8 +19,7 @@ using VerQueryValueAFn = BOOL(WINAPI*)(LPCVOID block, LPCSTR sub_block, LPVOID* 
 
 constexpr DWORD kVersionBlockSize = 1024;  // bytes of version information read from msi.dll
 
-// A literal, not an array: an array of 32 bytes or more would be aligned to 32.
-constexpr const char* kInstallerKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
+constexpr char kInstallerKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
 
 }  // namespace
 
@@ -72,18 +71,15 @@ int32_t RunAndWait(char* command_line, const ProcessState& state) {
   SetPolicyString("PostStatusUrl", state.reporting && state.post_status_url[0] != '\0'
                                        ? state.post_status_url
                                        : nullptr);
-  // Both records zeroed by one fill.
-  struct {
-    STARTUPINFOA startup;
-    PROCESS_INFORMATION process;
-  } run = {};
-  run.startup.cb = sizeof run.startup;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
   if (Os().CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &run.startup, &run.process)) {
-    WaitForSingleObject(run.process.hProcess, INFINITE);
-    GetExitCodeProcess(run.process.hProcess, &exit_code);
-    CloseHandle(run.process.hProcess);
-    CloseHandle(run.process.hThread);
+                          &startup, &process)) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    GetExitCodeProcess(process.hProcess, &exit_code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
   }
   return static_cast<int32_t>(exit_code);
 }

@@ -45,8 +45,7 @@ void CloseExchangeHandle(HINTERNET* handle) {
 
 }  // namespace
 
-// Out of line: one call is smaller than the request's five arguments at each send.
-__attribute__((noinline)) BOOL Send(HINTERNET request, const void* body, DWORD body_length) {
+BOOL Send(HINTERNET request, const void* body, DWORD body_length) {
   return WinInet().HttpSendRequestA(request, nullptr, 0, const_cast<void*>(body), body_length);
 }
 
@@ -70,22 +69,13 @@ bool OpenHttpRequest(HttpExchange* exchange, const char* url, const char* verb, 
       net->InternetOpenA(kHttpAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (exchange->internet == nullptr) return false;
 
-  // The part buffers and the splitter's record, zero-filled in one go.
-  struct {
-    char host[kMaxUrlPartSize];
-    char path[kMaxUrlPartSize];
-    char extra[kMaxUrlPartSize];
-    // Asked for only so that a URL carrying credentials can be refused.
-    char user_name[kMaxUrlPartSize];
-    char password[kMaxUrlPartSize];
-    URL_COMPONENTSA parts;
-  } split{};
-  char* const host = split.host;
-  char* const path = split.path;
-  char* const extra = split.extra;
-  char* const user_name = split.user_name;
-  char* const password = split.password;
-  URL_COMPONENTSA& parts = split.parts;
+  char host[kMaxUrlPartSize] = {};
+  char path[kMaxUrlPartSize] = {};
+  char extra[kMaxUrlPartSize] = {};
+  // Asked for only so that a URL carrying credentials can be refused.
+  char user_name[kMaxUrlPartSize] = {};
+  char password[kMaxUrlPartSize] = {};
+  URL_COMPONENTSA parts = {};
   parts.dwStructSize = sizeof parts;
   parts.lpszHostName = host;
   parts.dwHostNameLength = part_size;

@@ -60,8 +60,7 @@ bool GetOsDescription(char* os_description, char* architecture) {
   return true;
 }
 
-// Out of line: inlined, the three closes were repeated on each of the caller's paths.
-__attribute__((noinline)) bool FindPreviousRuntimeVersion(char* version) {
+bool FindPreviousRuntimeVersion(char* version) {
   // SOFTWARE, KovaSoft, then Kova Runtime Environment, each opened below the
   // one before; the holders close them in the reverse order on the way out.
   RegistryKey keys[3];

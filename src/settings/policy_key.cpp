@@ -8,8 +8,7 @@
 
 namespace kova {
 
-// A literal, not an array: an array of 32 bytes or more would be aligned to 32.
-const char* const kPolicyKeyPath = "SOFTWARE\\KovaSoft\\Kova Update\\Policy";
+extern const char kPolicyKeyPath[] = "SOFTWARE\\KovaSoft\\Kova Update\\Policy";
 
 bool SetPolicyDword(HKEY key, const char* value_name, DWORD value) {
   return Os().RegSetValueExA(key, value_name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),

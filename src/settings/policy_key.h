@@ -7,7 +7,7 @@
 
 namespace kova {
 
-extern const char* const kPolicyKeyPath;
+extern const char kPolicyKeyPath[];
 
 // RegCreateKeyExA of the Policy key path under root (HKLM or HKCU) with full
 // access; *key and *disposition as that call leaves them.

@@ -20,9 +20,8 @@ LONG RegistryKey::Open(HKEY parent, const char* name, REGSAM access) {
   return closed;
 }
 
-// Out of line: inlined, each caller would set up all six arguments again.
-__attribute__((noinline)) LONG QueryRegistryValue(HKEY key, const char* value_name, DWORD* type,
-                                                void* data, DWORD* size) {
+LONG QueryRegistryValue(HKEY key, const char* value_name, DWORD* type, void* data,
+                        DWORD* size) {
   return RegQueryValueExA(key, value_name, nullptr, type, static_cast<BYTE*>(data), size);
 }
 

@@ -7,10 +7,8 @@
 namespace kova {
 
 namespace {
-// Literals, not arrays: the product stores an identical literal once, and
-// "KovaSoft" is used elsewhere too.
-constexpr const char* kSoftware = "Software";
-constexpr const char* kVendor = "KovaSoft";
+constexpr char kSoftware[] = "Software";
+constexpr char kVendor[] = "KovaSoft";
 
 // Opens "Software" for reading into software, then the vendor key below it
 // with access into vendor; true when both are open.
