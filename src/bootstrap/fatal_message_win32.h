@@ -6,9 +6,9 @@
 namespace kova {
 
 // The operation's label (what follows "Installer : Wrapper." in the message,
-// e.g. "CreateFile ") and the Windows error code. It travels up to the entry
-// point, which shows it (ShowFatalError) and ends the process with the code;
-// label null: none.
+// e.g. "CreateFile ") and the Windows error code. The main sequence shows it
+// (ShowFatalError), unless the install is silent, and ends the run with the
+// code as the exit code; label null: none.
 struct FatalError {
   const char* label = nullptr;
   DWORD code = 0;

@@ -59,10 +59,11 @@ void ReportStep(DeadlineJob* job) {
 
 // Runs a network step on a worker thread against a copy of *state and waits
 // for it until the exchange deadline. In time, *state takes what the step
-// wrote, and true is returned when the step says it fetched; else (or when
-// WinINet or the thread cannot be had) *state stays as it was, as after a
-// failed exchange, and false is returned. The worker owns its copy; once given up, nothing of it is
-// read. WinINet is loaded here, on this thread, before any worker runs.
+// wrote, and the answer is whether the step fetched; else (or when WinINet or
+// the thread cannot be had) *state stays as it was, as after a failed
+// exchange, and the answer is false. The worker owns its copy; once given
+// up, nothing of it is read. WinINet is loaded here, on this thread, before
+// any worker runs.
 bool RunNetworkStep(void (*run)(DeadlineJob*), ProcessState* state, NetworkDialogs dialogs,
                     int32_t exit_code) {
   if (LoadWinInet() == nullptr) return false;

@@ -247,7 +247,9 @@ DWORD WINAPI MovingGetFinalPathNameByHandleA(HANDLE file, LPSTR path, DWORD size
   const Fn real = reinterpret_cast<Fn>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA")));
   const DWORD length = real(file, path, size, flags);
-  if (length > 4 && length < size && _stricmp(path + length - 4, ".msi") == 0) path[length - 5] ^= 1;
+  if (length > 4 && length < size && _stricmp(path + length - 4, ".msi") == 0) {
+    path[length - 5] ^= 1;
+  }
   return length;
 }
 

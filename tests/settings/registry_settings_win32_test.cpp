@@ -175,7 +175,6 @@ LONG WINAPI RecordingRegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD
 TEST_F(RegistrySettings, ReadVendorValueAcceptsOnlyTerminatedNonEmptyText) {
   const std::string s511(511, 'a');
   const std::string s512(512, 'b');
-  const std::string s600(600, 'c');
   struct Case {
     const char* name;
     DWORD type;           // REG_NONE: no value stored
@@ -192,7 +191,6 @@ TEST_F(RegistrySettings, ReadVendorValueAcceptsOnlyTerminatedNonEmptyText) {
       {"missing value", REG_NONE, "", 0, 512, false, ""},
       // Bytes that would read as "AAA" if the type were not checked.
       {"REG_DWORD", REG_DWORD, Dword(0x00414141), std::string::npos, 512, false, ""},
-      {"REG_BINARY", REG_BINARY, std::string("abc\0", 4), std::string::npos, 512, false, ""},
       // A non-zero byte after the stored ones keeps Wine from adding a terminator.
       {"REG_SZ without terminator", REG_SZ, "reinstallX", 9, 512, false, ""},
       {"REG_SZ without terminator filling the buffer", REG_SZ, std::string(21, 'x'), 20, 20,
@@ -207,7 +205,6 @@ TEST_F(RegistrySettings, ReadVendorValueAcceptsOnlyTerminatedNonEmptyText) {
        std::string::npos, 512, true, "%TEMP%\\kova"},
       {"511 characters in 512 bytes", REG_SZ, s511 + '\0', std::string::npos, 512, true, s511},
       {"512 characters in 512 bytes", REG_SZ, s512 + '\0', std::string::npos, 512, false, ""},
-      {"600 characters in 512 bytes", REG_SZ, s600 + '\0', std::string::npos, 512, false, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -402,19 +399,12 @@ TEST_F(RegistrySettings, IsNt5Sp2ThroughNt6PerSystem) {
     bool result;
   } cases[] = {
       {"Windows 98", {1, 4, 10, " A "}, TRUE, false},
-      {"Windows Me", {1, 4, 90, " "}, TRUE, false},
-      {"NT 4 SP6", {2, 4, 0, "Service Pack 6"}, TRUE, false},
-      {"NT 5.0 without service pack", {2, 5, 0, ""}, TRUE, false},
       {"NT 5.0 SP1", {2, 5, 0, "Service Pack 1"}, TRUE, false},
       {"NT 5.0 SP2", {2, 5, 0, "Service Pack 2"}, TRUE, true},
-      {"NT 5.0 SP4", {2, 5, 0, "Service Pack 4"}, TRUE, true},
       {"NT 5.0 other text", {2, 5, 0, "Beta 3"}, TRUE, false},
-      {"NT 5.1", {2, 5, 1, "Service Pack 3"}, TRUE, true},
       {"NT 5.2", {2, 5, 2, "Service Pack 2"}, TRUE, true},
-      {"NT 6.0", {2, 6, 0, "Service Pack 2"}, TRUE, true},
       {"NT 6.1", {2, 6, 1, "Service Pack 1"}, TRUE, true},
       {"NT 7.0", {2, 7, 0, ""}, TRUE, false},
-      {"NT 10.0", {2, 10, 0, ""}, TRUE, false},
       {"version call fails", {2, 6, 1, ""}, FALSE, false},
   };
   for (const auto& c : cases) {
