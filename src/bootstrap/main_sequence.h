@@ -5,7 +5,6 @@
 
 #include <cstdint>
 
-
 namespace kova {
 
 // Exit codes of the bootstrapper's own (the engine's exit code is passed on as it is).
