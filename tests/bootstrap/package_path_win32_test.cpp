@@ -144,12 +144,14 @@ TEST_F(UserDataFolderTest, VersionIsAskedOncePerProcess) {
 }
 
 TEST_F(UserDataFolderTest, FallbacksWhenLibrariesOrExportsAreMissing) {
+  const std::string too_long = "C:\\" + std::string(270, 'x');
   struct Case {
     const char* name;
     const char* missing_library;
     const char* missing_export;
     const char* user_profile;  // null: unset
-    enum { kAppData, kProfile, kWindows, kEmpty } expect;
+    enum { kAppData, kProfile, kWindows } expect;
+    bool vista = false;  // else XP
   } cases[] = {
       {"no shfolder: shell32's special folder", "shfolder.dll", "", "C:\\profile",
        Case::kAppData},
@@ -157,11 +159,10 @@ TEST_F(UserDataFolderTest, FallbacksWhenLibrariesOrExportsAreMissing) {
       {"neither", "shfolder.dll", "SHGetSpecialFolderPathA", "C:\\profile", Case::kProfile},
       {"neither, no USERPROFILE", "shfolder.dll", "SHGetSpecialFolderPathA", nullptr,
        Case::kWindows},
-      {"USERPROFILE too long", "shfolder.dll", "SHGetSpecialFolderPathA",
-       "C:\\xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
-       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
-       "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx",
+      {"USERPROFILE too long", "shfolder.dll", "SHGetSpecialFolderPathA", too_long.c_str(),
        Case::kWindows},
+      {"Vista without the known-folder export", "", "SHGetFolderPathEx", "C:\\profile",
+       Case::kProfile, true},
   };
   const std::string app_data = Known(CSIDL_APPDATA);
   for (const auto& c : cases) {
@@ -170,7 +171,7 @@ TEST_F(UserDataFolderTest, FallbacksWhenLibrariesOrExportsAreMissing) {
     g_ledger = LibraryLedger();
     g_ledger.missing_library = c.missing_library;
     g_ledger.missing_export = c.missing_export;
-    version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
+    version_.Set({VER_PLATFORM_WIN32_NT, c.vista ? 6u : 5u, c.vista ? 0u : 1u});
     SetEnvironmentVariableA("USERPROFILE", c.user_profile);
     std::string expect = c.expect == Case::kAppData   ? app_data
                          : c.expect == Case::kProfile ? std::string(c.user_profile)
@@ -178,14 +179,6 @@ TEST_F(UserDataFolderTest, FallbacksWhenLibrariesOrExportsAreMissing) {
     EXPECT_EQ(Folder(), expect);
     EXPECT_EQ(g_ledger.loads, g_ledger.frees);
   }
-}
-
-TEST_F(UserDataFolderTest, VistaWithoutTheKnownFolderExportUsesTheProfile) {
-  version_.Set({VER_PLATFORM_WIN32_NT, 6, 0});
-  g_ledger.missing_export = "SHGetFolderPathEx";
-  SetEnvironmentVariableA("USERPROFILE", "C:\\profile");
-  EXPECT_EQ(Folder(), "C:\\profile");
-  EXPECT_EQ(g_ledger.loads, g_ledger.frees);
 }
 
 TEST_F(UserDataFolderTest, PackagePathCreatesTheFolderChain) {
