@@ -14,6 +14,7 @@ set(KOVA_WIN32_SOURCES
   platform/wininet_library.cpp
   platform/deadline_job.cpp
   platform/final_path.cpp
+  platform/path_text.cpp
   bootstrap/user_data_folder.cpp
   bootstrap/package_path_win32.cpp
   bootstrap/fatal_message_win32.cpp

@@ -9,8 +9,7 @@ namespace {
 
 constexpr size_t kMaxTextLength = kArgumentTextSize - 1;
 constexpr size_t kNotFound = static_cast<size_t>(-1);
-const char kQuietSwitch[] = "/qn";
-const char kQuietPiece[] = " /qn";
+const char kQuietPiece[] = " /qn";  // the piece; the switch itself follows its blank
 constexpr size_t kQuietPieceLength = sizeof kQuietPiece - 1;
 
 // Length of the first `pieces` passed-on pieces.
@@ -23,7 +22,7 @@ size_t PassedLength(const ArgumentText& args, size_t pieces) {
 size_t FindQuietSwitch(const ArgumentText& args) {
   size_t passed = PassedLength(args, args.piece_count);
   for (size_t i = 0; i + 3 <= passed; ++i) {
-    if (TextStartsWith(args.text + i, kQuietSwitch)) return i + 3;
+    if (TextStartsWith(args.text + i, kQuietPiece + 1)) return i + 3;
   }
   return kNotFound;
 }

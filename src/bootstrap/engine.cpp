@@ -1,7 +1,9 @@
 #include "bootstrap/engine.h"
 
+#include "bootstrap/command_line.h"
 #include "bootstrap/engine_version.h"
 #include "platform/os_seam.h"
+#include "platform/path_text.h"
 #include "platform/system_library.h"
 #include "product/process_state.h"
 #include "settings/policy_key.h"
@@ -20,6 +22,7 @@ using VerQueryValueAFn = BOOL(WINAPI*)(LPCVOID block, LPCSTR sub_block, LPVOID* 
 constexpr DWORD kVersionBlockSize = 1024;  // bytes of version information read from msi.dll
 
 constexpr char kInstallerKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer";
+constexpr char kLocationValue[] = "InstallerLocation";
 
 }  // namespace
 
@@ -46,20 +49,44 @@ bool IsInstallerEngineSufficient() {
 }
 
 bool GetMsiexecPath(char* buffer, DWORD size) {
-  DWORD bytes = size;
+  const bool wide = UsesWidePaths();
+  // On the wide route the location is read as the system holds it, UTF-16,
+  // and becomes a path text here; on 9x the ANSI text goes into buffer.
+  WCHAR wide_location[MAX_PATH];
+  WCHAR wide_name[sizeof kLocationValue];
+  DWORD bytes = wide ? static_cast<DWORD>(sizeof wide_location) : size;
   LONG status;
   {
     // The key is closed when this block ends, before the text is examined.
     RegistryKey key;
     status = key.Open(HKEY_LOCAL_MACHINE, kInstallerKey, KEY_READ);
     if (status == ERROR_SUCCESS) {
-      status = QueryRegistryValue(key.Get(), "InstallerLocation", nullptr, buffer, &bytes);
+      status = !wide ? QueryRegistryValue(key.Get(), kLocationValue, nullptr, buffer, &bytes)
+               : ToWide(kLocationValue, wide_name, sizeof kLocationValue)
+                   ? RegQueryValueExW(key.Get(), wide_name, nullptr, nullptr,
+                                      reinterpret_cast<BYTE*>(wide_location), &bytes)
+                   : ERROR_INVALID_NAME;
     }
   }
   if (status != ERROR_SUCCESS) return false;
   // Registry data need not end in a NUL: only a text that ends within the
   // buffer is a location.
-  return AcceptLocationText(buffer, bytes, size) && TextAppend(buffer, size, "\\msiexec.exe");
+  if (wide) {
+    const DWORD units = bytes / sizeof(WCHAR);
+    DWORD length = 0;
+    while (length < units && wide_location[length] != L'\0') ++length;
+    if (length >= MAX_PATH) {
+      buffer[0] = '\0';
+      return false;
+    }
+    wide_location[length] = L'\0';
+    if (!FromWide(wide_location, buffer, size)) return false;  // buffer emptied
+  } else if (!AcceptLocationText(buffer, bytes, size)) {
+    return false;
+  }
+  if (TextAppend(buffer, size, "\\msiexec.exe") && FitsPath(buffer)) return true;
+  buffer[0] = '\0';
+  return false;
 }
 
 int32_t RunAndWait(char* command_line, const ProcessState& state) {
@@ -71,11 +98,25 @@ int32_t RunAndWait(char* command_line, const ProcessState& state) {
   SetPolicyString("PostStatusUrl", state.reporting && state.post_status_url[0] != '\0'
                                        ? state.post_status_url
                                        : nullptr);
-  STARTUPINFOA startup = {};
+  // The command line goes to the system as UTF-16 on the wide route (at
+  // most one unit a byte); CreateProcessW may write into it, as the ANSI
+  // call may into command_line.
+  WCHAR wide_line[kCommandLineSize];
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (Os().CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &process)) {
+  BOOL started;
+  if (UsesWidePaths()) {
+    started = ToWide(command_line, wide_line, kCommandLineSize) &&
+              Os().CreateProcessW(nullptr, wide_line, nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startup, &process);
+  } else {
+    // STARTUPINFOA and STARTUPINFOW have one layout: only their texts'
+    // kinds differ, and none is set.
+    started = Os().CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, reinterpret_cast<STARTUPINFOA*>(&startup), &process);
+  }
+  if (started) {
     WaitForSingleObject(process.hProcess, INFINITE);
     GetExitCodeProcess(process.hProcess, &exit_code);
     CloseHandle(process.hProcess);

@@ -14,6 +14,9 @@ struct FatalError {
   DWORD code = 0;
 };
 
+// The label of a file that could not be created, or is not the one meant.
+constexpr char kCreateFileLabel[] = "CreateFile ";
+
 // The fatal error for the last Windows error of the operation label names.
 FatalError FailWithLastError(const char* label);
 // Shows "Installer : Wrapper.<label> failed with error <n>: <system text>"

@@ -39,6 +39,9 @@ struct NetworkStep {
   ProcessState state;
 };
 
+// The labels of the run's own fatal errors (see fatal_message.h).
+constexpr char kRunGuardLabel[] = "CreateMutex ";
+
 NetworkStep* StepOf(DeadlineJob* job) { return reinterpret_cast<NetworkStep*>(job); }
 
 void FetchDescriptorStep(DeadlineJob* job) {
@@ -79,6 +82,30 @@ bool RunNetworkStep(void (*run)(DeadlineJob*), ProcessState* state, NetworkDialo
   return fetched;
 }
 
+
+// True when another run of this bootstrapper in this session holds the
+// guard. The guard is then left alone; otherwise this run holds it until the
+// process ends. A system that cannot make the guard (one without session
+// namespaces) runs unguarded, as before.
+bool IsAnotherRunActive() {
+  // The guard's name holds the product's version: "Local\krt1.6.0_07". In
+  // the session's own namespace ("Local\"): a global name could be taken by
+  // any other user of the machine to block every install on it.
+  char name[32];
+  TextFormat(name, sizeof name, "Local\\%s%s", kRuntimeShortName, kRuntimeVersion);
+  HANDLE guard = CreateMutexA(nullptr, FALSE, name);
+  // Another run's guard: it exists already, or (made with other rights) it
+  // exists and cannot be opened.
+  const DWORD error = GetLastError();
+  return error == ERROR_ALREADY_EXISTS || (guard == nullptr && error == ERROR_ACCESS_DENIED);
+}
+
+// Ends the run with a fatal error: the box (unless silent), then the code.
+int32_t EndWith(const FatalError& fatal, bool silent) {
+  if (!silent) ShowFatalError(fatal);
+  return static_cast<int32_t>(fatal.code);
+}
+
 // Deletes the values a finished run must not leave behind.
 void CleanUp() {
   UpdateInstallStatus();
@@ -95,12 +122,16 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv) {
   int32_t exit_code = kExitNoPackageOrNoEngineRun;
   bool silent = false;
   ArgumentText argument_text{};
-  char package_path[kPathSize];
   char command_line[kCommandLineSize];
   char install_status[512];
 
-  UpdateInstallStatus();
   TranslateArguments(argc, argv, &argument_text, &silent, &state.transform_language);
+  // One run at a time: a second one touches nothing and says so with the
+  // code deployment tools take for "retry later".
+  if (IsAnotherRunActive()) {
+    return EndWith(FatalError{kRunGuardLabel, ERROR_INSTALL_ALREADY_RUNNING}, silent);
+  }
+  UpdateInstallStatus();
 
   // A silent install shows nothing (nobody may be there to click), so its
   // exit code alone says what happened.
@@ -115,16 +146,14 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv) {
   }
 
   VersionCache version_cache;
-  const DWORD folder_error = GetPackagePath(package_path, &version_cache);
+  PackageLocation location;
+  const DWORD folder_error = GetPackagePath(&location, &version_cache);
   // The verified package, open for reading and shared with readers only: held
   // until the last engine run has returned, so nobody can change it meanwhile.
   FileHandle package;
   const Extraction extraction =
-      ExtractResourceToFile(instance, kPackageResourceId, package_path, folder_error, &package);
-  if (extraction.fatal.label != nullptr) {
-    if (!silent) ShowFatalError(extraction.fatal);
-    return static_cast<int32_t>(extraction.fatal.code);
-  }
+      ExtractResourceToFile(instance, kPackageResourceId, location, folder_error, &package);
+  if (extraction.fatal.label != nullptr) return EndWith(extraction.fatal, silent);
   if (!extraction.written) {
     CleanUp();
     return exit_code;
@@ -145,16 +174,23 @@ int32_t RunMainSequence(HINSTANCE instance, int argc, char** argv) {
   }
 
   FinishArgumentText(&argument_text, silent, state.reporting, kInstallMethod);
-  if (FormatCommandLine(command_line, sizeof command_line, state.msiexec_path, package_path,
+  // The engine is given the held, verified file by its final path, which no
+  // link can re-point later (and on Windows the held handle keeps each folder
+  // of it from being renamed); before Vista, by the path as built.
+  if (FormatCommandLine(command_line, sizeof command_line, state.msiexec_path, location.file,
                         state.transform_language, argument_text)) {
-    exit_code = RunAndWait(command_line, state);
-
-    // The package asks for one more run by leaving "reinstall" (exactly so)
-    // behind. ReadVendorValue leaves a text or an empty buffer either way.
-    ReadVendorValue("InstallStatus", install_status, sizeof install_status);
-    if (TextEquals(install_status, "reinstall")) {
-      UpdateInstallStatus();
+    // Before each start: the name the engine opens must open the file held.
+    for (int run = 0; run < 2; ++run) {
+      if (CheckPackageIdentity(location.file, package.Get()) != 0) {
+        return EndWith(FatalError{kCreateFileLabel, ERROR_CANT_ACCESS_FILE}, silent);
+      }
       exit_code = RunAndWait(command_line, state);
+      // The package asks for one more run by leaving "reinstall" (exactly so)
+      // behind. ReadVendorValue leaves a text or an empty buffer either way.
+      if (run != 0) break;
+      ReadVendorValue("InstallStatus", install_status, sizeof install_status);
+      if (!TextEquals(install_status, "reinstall")) break;
+      UpdateInstallStatus();
     }
   }
   package.Close();

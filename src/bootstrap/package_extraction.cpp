@@ -6,21 +6,13 @@
 #include "bootstrap/package_path_win32.h"
 #include "platform/final_path.h"
 #include "platform/os_seam.h"
+#include "platform/path_text.h"
 #include "product/product.h"
 #include "text/bounded_text.h"
 
 namespace kova {
 
 namespace {
-
-// The file name at the end of path: what follows its last backslash.
-const char* FileNameOf(const char* path) {
-  const char* name = path;
-  for (const char* c = path; *c != '\0'; ++c) {
-    if (*c == '\\') name = c + 1;
-  }
-  return name;
-}
 
 // Reads the file back through handle and compares it with bytes[size]; 0 when
 // they are equal to the last byte and the file ends there.
@@ -46,51 +38,67 @@ Extraction FailWithLastErrorOf(const char* label) {
 }
 
 // The labels follow the message's common "Installer : Wrapper." (see fatal_message.h).
-constexpr const char* kCreateLabel = "CreateFile ";
+constexpr const char* kCreateLabel = kCreateFileLabel;
 constexpr const char* kWriteLabel = "WriteFile (In small chunks) ";
 constexpr const char* kCloseLabel = "CloseHandle ";
 constexpr const char* kVerifyLabel = "ReadFile ";
 
-// Removes whatever is at path: a file of an earlier run, or a link planted
-// there. With the handle calls, what is opened (never through a link at the
-// name) is deleted only when its final path is the package's own in folder;
-// without them (before Vista), by name. 0 when nothing is left there, else
-// the error (ERROR_CANT_ACCESS_FILE: it lies elsewhere).
-DWORD RemoveStalePackage(const HandlePathFunctions& calls, const char* path, const char* folder) {
+constexpr int kFileBasicInfo = 0;  // FILE_INFO_BY_HANDLE_CLASS's FileBasicInfo
+// FILE_BASIC_INFO (Vista on, so not in this build's headers).
+struct FileBasicInfo {
+  LARGE_INTEGER times[4];  // creation, last access, last write, change: 0 keeps each
+  DWORD attributes;
+};
+
+// Clears every attribute of the file that handle refers to (opened with
+// FILE_WRITE_ATTRIBUTES), read-only above all: a stale package marked so
+// (copied from a medium, or by a tool) could never be deleted otherwise.
+void ClearAttributes(const HandlePathFunctions& calls, HANDLE handle) {
+  FileBasicInfo basic = {};
+  basic.attributes = FILE_ATTRIBUTE_NORMAL;
+  calls.SetFileInformationByHandle(handle, kFileBasicInfo, &basic, sizeof basic);
+}
+
+// Removes whatever is at location.path: a file of an earlier run, or a link
+// planted there. With the handle calls, what is opened (never through a link
+// at the name) is deleted only when its final path is location.file, and a
+// read-only mark is cleared first; without them (before Vista), by name. 0
+// when nothing is left there, else the error (ERROR_CANT_ACCESS_FILE: it
+// lies elsewhere).
+DWORD RemoveStalePackage(const HandlePathFunctions& calls, const PackageLocation& location) {
   DWORD error = 0;
-  if (calls.GetFinalPathNameByHandleA == nullptr) {
-    if (!DeleteFileA(path)) error = GetLastError();
+  if (calls.GetFinalPathNameByHandleW == nullptr) {
+    if (!DeletePath(location.path)) error = GetLastError();
   } else {
-    FileHandle stale(Os().CreateFileA(path, DELETE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
-                                      nullptr));
+    FileHandle stale(OpenPath(location.path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
     if (!stale.IsOpen()) {
       error = GetLastError();
     } else {
-      char final_path[MAX_PATH];
-      error = CheckFinalPathIn(calls, stale.Get(), folder, FileNameOf(path), final_path);
-      if (error == 0 && !DeleteThroughHandle(calls, stale.Get())) error = GetLastError();
+      error = CheckFinalPath(calls, stale.Get(), location.file);
+      if (error == 0) {
+        ClearAttributes(calls, stale.Get());
+        if (!DeleteThroughHandle(calls, stale.Get())) error = GetLastError();
+      }
     }
   }  // a file marked for deletion goes when its handle closes, here
   return error == ERROR_FILE_NOT_FOUND ? 0 : error;
 }
 
-// Creates the package file anew at path into *file. CREATE_NEW never opens
-// an existing file, so the elevated write cannot land in a file someone else
-// linked to this name; with the handle calls, the new file's final path must
-// also be the package's own in folder, or the file is deleted again through
-// its handle (ERROR_CANT_ACCESS_FILE). 0 or the error.
-DWORD CreatePackageFile(const HandlePathFunctions& calls, const char* path, const char* folder,
+// Creates the package file anew at location.path into *file. CREATE_NEW
+// never opens an existing file, so the elevated write cannot land in a file
+// someone else linked to this name; with the handle calls, the new file's
+// final path must also be location.file, or the file is deleted again
+// through its handle (ERROR_CANT_ACCESS_FILE). 0 or the error.
+DWORD CreatePackageFile(const HandlePathFunctions& calls, const PackageLocation& location,
                         FileHandle* file) {
-  const DWORD access = calls.GetFinalPathNameByHandleA == nullptr ? GENERIC_WRITE
+  const DWORD access = calls.GetFinalPathNameByHandleW == nullptr ? GENERIC_WRITE
                                                                    : GENERIC_WRITE | DELETE;
-  file->Reset(Os().CreateFileA(path, access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                               nullptr));
+  file->Reset(OpenPath(location.path, access, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL));
   if (!file->IsOpen()) return GetLastError();
-  if (calls.GetFinalPathNameByHandleA == nullptr) return 0;
-  char final_path[MAX_PATH];
-  const DWORD error = CheckFinalPathIn(calls, file->Get(), folder, FileNameOf(path), final_path);
+  if (calls.GetFinalPathNameByHandleW == nullptr) return 0;
+  const DWORD error = CheckFinalPath(calls, file->Get(), location.file);
   if (error != 0) {
     DeleteThroughHandle(calls, file->Get());
     file->Close();
@@ -98,10 +106,24 @@ DWORD CreatePackageFile(const HandlePathFunctions& calls, const char* path, cons
   return error;
 }
 
+// Takes back the package file this run created and could not finish:
+// through its creation handle while that is still open, else (its close or
+// check failed) as a stale file is removed. failure, the first error, is
+// what the run ends with.
+Extraction DiscardPackage(const HandlePathFunctions& calls, const PackageLocation& location,
+                          FileHandle* file, Extraction failure) {
+  if (file->IsOpen() && calls.GetFinalPathNameByHandleW != nullptr) {
+    DeleteThroughHandle(calls, file->Get());
+  }
+  file->Close();
+  RemoveStalePackage(calls, location);
+  return failure;
+}
+
 }  // namespace
 
-Extraction ExtractResourceToFile(HMODULE module, int resource_id, char* path, DWORD folder_error,
-                                 FileHandle* verified) {
+Extraction ExtractResourceToFile(HMODULE module, int resource_id, const PackageLocation& location,
+                                 DWORD folder_error, FileHandle* verified) {
   verified->Close();
   HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(resource_id), kPackageResourceType);
   if (resource == nullptr) return Extraction{};
@@ -109,25 +131,18 @@ Extraction ExtractResourceToFile(HMODULE module, int resource_id, char* path, DW
   const BYTE* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, resource)));
   if (bytes == nullptr && size != 0) return FailWithLastErrorOf("LoadResource ");
 
-  if (path[0] == '\0') {  // GetPackagePath could not fit the chain into MAX_PATH
+  if (location.path[0] == '\0') {  // GetPackagePath could not fit the chain into a path
     return Failure(kCreateLabel, ERROR_FILENAME_EXCED_RANGE);
   }
-  DWORD error = folder_error != 0 ? folder_error : CheckFolderChain(path);
-  // From here on the folder is known by its final path, taken once from a
-  // handle, and every file below it is checked against that by its own
-  // handle: a link planted after the check bends nothing unseen.
+  DWORD error = folder_error != 0 ? folder_error : CheckFolderChain(location.path);
+  // The folder is known by its final path, taken once from a handle, and
+  // every file below it is checked against that by its own handle: a link
+  // planted after the check bends nothing unseen.
   const HandlePathFunctions calls = LookUpHandlePathFunctions();
-  char folder[MAX_PATH];
-  folder[0] = '\0';
-  if (error == 0 && calls.GetFinalPathNameByHandleA != nullptr) {
-    const size_t name_at = static_cast<size_t>(FileNameOf(path) - path);
-    // The folder's name: the path before the backslash ahead of the file name.
-    error = GetFolderFinalPath(calls, path, name_at != 0 ? name_at - 1 : 0, folder);
-  }
   // Whatever is at the name goes first, then the file is made anew.
-  if (error == 0) error = RemoveStalePackage(calls, path, folder);
+  if (error == 0) error = RemoveStalePackage(calls, location);
   FileHandle file;
-  if (error == 0) error = CreatePackageFile(calls, path, folder, &file);
+  if (error == 0) error = CreatePackageFile(calls, location, &file);
   if (error != 0) return Failure(kCreateLabel, error);
 
   // The bytes go straight from the mapped resource to the file.
@@ -136,42 +151,51 @@ Extraction ExtractResourceToFile(HMODULE module, int resource_id, char* path, DW
     DWORD chunk = size - total < kExtractChunkSize ? size - total : kExtractChunkSize;
     DWORD written = 0;
     if (!Os().WriteFile(file.Get(), bytes + total, chunk, &written, nullptr)) {
-      return FailWithLastErrorOf(kWriteLabel);
+      return DiscardPackage(calls, location, &file, FailWithLastErrorOf(kWriteLabel));
     }
     if (written == 0 || written > chunk) {
       // A write that reports success but makes no progress would loop forever.
-      return Failure(kWriteLabel, ERROR_WRITE_FAULT);
+      return DiscardPackage(calls, location, &file, Failure(kWriteLabel, ERROR_WRITE_FAULT));
     }
     total += written;
   }
-  if (!file.Close()) return FailWithLastErrorOf(kCloseLabel);
+  if (!file.Close()) {
+    return DiscardPackage(calls, location, &file, FailWithLastErrorOf(kCloseLabel));
+  }
 
   // Read-only, shared with readers only, and not through a link: from here
   // on nobody can write to, replace or rename the file while it is held, and
-  // what is held is checked to be exactly the resource.
-  verified->Reset(Os().CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT |
-                                       FILE_FLAG_SEQUENTIAL_SCAN,
-                                   nullptr));
-  if (!verified->IsOpen()) return FailWithLastErrorOf(kCreateLabel);
+  // what is held is checked to be exactly the resource, at location.file.
+  verified->Reset(OpenPath(location.path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT |
+                               FILE_FLAG_SEQUENTIAL_SCAN));
+  if (!verified->IsOpen()) {
+    return DiscardPackage(calls, location, &file, FailWithLastErrorOf(kCreateLabel));
+  }
+  const char* label = kVerifyLabel;
   error = CompareWithResource(verified->Get(), bytes, size);
+  if (error == 0 && calls.GetFinalPathNameByHandleW != nullptr) {
+    label = kCreateLabel;
+    error = CheckFinalPath(calls, verified->Get(), location.file);
+  }
   if (error != 0) {
     verified->Close();
-    return Failure(kVerifyLabel, error);
-  }
-  // The engine is handed the held, verified file by its final path, which no
-  // link can re-point later (and on Windows the held handle keeps each folder
-  // of it from being renamed). Before Vista, the path as it was built.
-  if (calls.GetFinalPathNameByHandleA != nullptr) {
-    char final_path[MAX_PATH];
-    error = CheckFinalPathIn(calls, verified->Get(), folder, FileNameOf(path), final_path);
-    if (error != 0) {
-      verified->Close();
-      return Failure(kCreateLabel, error);
-    }
-    TextCopy(path, MAX_PATH, final_path);
+    return DiscardPackage(calls, location, &file, Failure(label, error));
   }
   return Extraction{true, {}};
+}
+
+DWORD CheckPackageIdentity(const char* path, HANDLE verified) {
+  FileHandle named(OpenPath(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0));
+  BY_HANDLE_FILE_INFORMATION a;
+  BY_HANDLE_FILE_INFORMATION b;
+  if (!named.IsOpen() || !GetFileInformationByHandle(named.Get(), &a) ||
+      !GetFileInformationByHandle(verified, &b) ||
+      a.dwVolumeSerialNumber != b.dwVolumeSerialNumber || a.nFileIndexHigh != b.nFileIndexHigh ||
+      a.nFileIndexLow != b.nFileIndexLow) {
+    return ERROR_CANT_ACCESS_FILE;
+  }
+  return 0;
 }
 
 }  // namespace kova

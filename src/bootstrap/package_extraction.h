@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "bootstrap/fatal_message_win32.h"
+#include "bootstrap/package_path_win32.h"
 #include "platform/file_handle.h"
 
 namespace kova {
@@ -18,14 +19,14 @@ struct Extraction {
 };
 
 // Copies the package resource (module, resource_id, of the package's
-// resource type) to path[MAX_PATH] in chunks of at most 8192 bytes, then
+// resource type) to location.path in chunks of at most 8192 bytes, then
 // reopens the file for reading with sharing for readers only, compares it
 // with the resource and leaves that handle in *verified, so that nobody can
-// change or replace the file while it is held. Where the system has
-// GetFinalPathNameByHandleA (Vista on), the stale file's removal, the new
-// file and the verified one are each checked through their handles to lie in
-// the package folder's final path, and path becomes the verified file's
-// final path (links resolved), the name the engine is given.
+// change or replace the file while it is held. Where the system tells final
+// paths (Vista on), the stale file's removal, the new file and the verified
+// one are each checked through their handles to be location.file. A stale
+// file marked read-only is replaced all the same. A file this run created
+// and could not finish (its write, close or check failed) is removed again.
 // The fatal file errors:
 //  - folder_error (from GetPackagePath) is not 0: that error;
 //  - the file's folder or one of the three above it (the data folder and the
@@ -33,10 +34,17 @@ struct Extraction {
 //    symbolic link, mount point): the check's error, or 1920 for a reparse point;
 //  - the file cannot be replaced, created, written, closed or reopened: the
 //    Windows error of that call;
-//  - a file checked by its handle lies outside the package folder: 1920;
+//  - a file checked by its handle is not location.file: 1920;
 //  - the reopened file differs from the resource: 1392 (ERROR_FILE_CORRUPT).
-Extraction ExtractResourceToFile(HMODULE module, int resource_id, char* path, DWORD folder_error,
-                                 FileHandle* verified);
+Extraction ExtractResourceToFile(HMODULE module, int resource_id, const PackageLocation& location,
+                                 DWORD folder_error, FileHandle* verified);
+
+// 0 when the path text that the engine is given (location.file) opens, now,
+// the very file held in verified (same volume serial number and file
+// index), whatever that text's letters, dots, blanks or links make of it;
+// else 1920 (ERROR_CANT_ACCESS_FILE). Opened read-only, sharing as the
+// engine does.
+DWORD CheckPackageIdentity(const char* path, HANDLE verified);
 
 constexpr DWORD kExtractChunkSize = 8192;  // bytes per WriteFile
 // Bytes per verifying read: larger reads make the check cheaper; the buffer

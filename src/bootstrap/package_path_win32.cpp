@@ -3,19 +3,20 @@
 #include "bootstrap/package_path_win32.h"
 
 #include "bootstrap/package_path.h"
+#include "platform/final_path.h"
 #include "text/bounded_text.h"
 
 namespace kova {
 
 namespace {
 
-// CreateDirectoryA whose only tolerated failure is a folder being there
-// already (a drive's root answers "access denied" rather than "exists");
-// returns 0 or the creation's error.
+// Creates the folder at path, whose only tolerated failure is its being
+// there already (a drive's root answers "access denied" rather than
+// "exists"); returns 0 or the creation's error.
 DWORD CreateFolder(const char* path) {
-  if (CreateDirectoryA(path, nullptr)) return 0;
+  if (MakeFolder(path)) return 0;
   const DWORD error = GetLastError();
-  const DWORD attributes = GetFileAttributesA(path);
+  const DWORD attributes = PathAttributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return error;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return 0;
   // A file where the folder belongs: the folder is missing, and the error is
@@ -29,7 +30,7 @@ DWORD CreateFolder(const char* path) {
 DWORD CheckFolder(char* folder, size_t length) {
   const char kept = folder[length];
   folder[length] = '\0';
-  const DWORD attributes = GetFileAttributesA(folder);
+  const DWORD attributes = PathAttributes(folder);
   const DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
   folder[length] = kept;
   if (attributes == INVALID_FILE_ATTRIBUTES) return error != 0 ? error : ERROR_PATH_NOT_FOUND;
@@ -52,7 +53,7 @@ DWORD PrepareFolder(char* path) {
 }  // namespace
 
 DWORD CheckFolderChain(const char* path) {
-  char folder[MAX_PATH];
+  char folder[kPathTextSize];
   if (!TextCopy(folder, sizeof folder, path)) return ERROR_FILENAME_EXCED_RANGE;
   size_t end = TextLength(folder);
   for (int level = 0; level < kCheckedFolderLevels; ++level) {
@@ -65,14 +66,44 @@ DWORD CheckFolderChain(const char* path) {
   return 0;
 }
 
-DWORD GetPackagePath(char* path, VersionCache* cache) {
+DWORD GetPackagePath(PackageLocation* location, VersionCache* cache) {
+  char* path = location->path;
+  char* file = location->file;
   GetUserDataFolder(path, cache);
   DWORD error = PrepareFolder(path);
+  // The data folder's final path, taken before anything is made below it;
+  // later the package folder's expected final path, composed on it as path
+  // is composed on the data folder.
+  const HandlePathFunctions calls = LookUpHandlePathFunctions();
+  const bool final_paths = calls.GetFinalPathNameByHandleW != nullptr;
+  char expected[kPathTextSize];
+  if (error == 0 && final_paths) {
+    error = GetFolderFinalPath(calls, path, TextLength(path), expected);
+    if (error == 0) error = CheckLocalDisk(expected);
+  }
+  size_t folder_length = 0;
   for (int step = 0; step < kPackagePathSteps; ++step) {
-    if (!ExtendPackagePath(path, MAX_PATH, step)) return error;  // path is now empty
-    // After a failure nothing more is created: a folder below a link would
-    // be created wherever the link points.
-    if (step < kPackagePathFolderSteps && error == 0) error = PrepareFolder(path);
+    if (!ExtendPackagePath(path, kPathTextSize, step) || !FitsPath(path)) {
+      path[0] = '\0';  // a cut path must never name a file
+      file[0] = '\0';
+      return error;
+    }
+    if (step < kPackagePathFolderSteps) {
+      // After a failure nothing more is created: a folder below a link would
+      // be created wherever the link points.
+      if (error == 0) error = PrepareFolder(path);
+      if (final_paths) ExtendPackagePath(expected, sizeof expected, step);
+      folder_length = TextLength(path);
+    }
+  }
+  TextCopy(file, kPathTextSize, path);
+  if (error != 0 || !final_paths) return error;
+  // The package folder by a handle on it now; the file's final path is then
+  // that folder's with the file name.
+  error = GetFolderFinalPath(calls, path, folder_length, file);
+  if (error == 0 && !IsSamePath(file, expected)) error = ERROR_CANT_ACCESS_FILE;
+  if (error == 0 && !ExtendPackagePath(file, kPathTextSize, kPackagePathFolderSteps)) {
+    error = ERROR_FILENAME_EXCED_RANGE;
   }
   return error;
 }

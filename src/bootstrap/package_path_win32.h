@@ -5,20 +5,38 @@
 #include <windows.h>
 
 #include "bootstrap/user_data_folder.h"
+#include "platform/path_text.h"
 
 namespace kova {
 
 // Folders checked above the package file: its own and the three above it.
 constexpr int kCheckedFolderLevels = 4;
 
-// Fills path[MAX_PATH] with the package file's full path, creating the data
-// folder and the chain's folders on the way. Returns 0, or the first error a
-// folder met: its creation failed (other than its being there already), or
-// what is there is no plain folder (a reparse point: 1920; a file: 267);
-// after that no further folder is created. When the data folder is too long
-// for the chain, path is left empty, and the extraction then fails as a file
-// name too long (206).
-DWORD GetPackagePath(char* path, VersionCache* cache);
+// Where the package goes, composed once, when its folder chain is made.
+// Path texts (path_text.h).
+struct PackageLocation {
+  // "<data folder>\Orvo\Kova\krt1.6.0_07\krt1.6.0_07.msi" as built: the
+  // name the file is opened by. Empty when it does not fit.
+  char path[kPathTextSize];
+  // Where the system tells final paths (Vista on): the package folder's
+  // final path (the data folder's own plus the chain) and the file name,
+  // which every handle on the package must show; the name the engine is
+  // given. Without final paths, path.
+  char file[kPathTextSize];
+};
+
+// Composes *location, creating the data folder and the chain's folders on
+// the way. Returns 0, or the first error met: a folder's creation failed
+// (other than its being there already), or what is there is no plain folder
+// (a reparse point: 1920; a file: 267); after that no further folder is
+// created. Where the system tells final paths, the data folder is known by
+// its handle's final path first, which must lie on a local disk (a share or
+// a network drive: 1920, before the chain is made: the run is elevated from
+// Vista on), and the package folder's own final path must be exactly the
+// data folder's plus "\Orvo\Kova\krt1.6.0_07" (else 1920: a folder of the
+// chain became a link after it was checked). When the chain is too long for a path, path is left
+// empty, and the extraction then fails as a file name too long (206).
+DWORD GetPackagePath(PackageLocation* location, VersionCache* cache);
 
 // Checks the folder that holds the file at path and the levels above it, up
 // to kCheckedFolderLevels (the data folder and the chain's own), stopping

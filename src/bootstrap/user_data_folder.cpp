@@ -4,7 +4,9 @@
 #include <shlobj.h>
 
 #include "platform/os_version.h"
+#include "platform/path_text.h"
 #include "platform/system_library.h"
+#include "text/bounded_text.h"
 
 namespace kova {
 
@@ -16,11 +18,54 @@ const GUID kFolderIdLocalAppDataLow = {
 
 using SHGetFolderPathExFn = HRESULT(WINAPI*)(const GUID* folder, DWORD flags, HANDLE token,
                                              LPWSTR path, UINT path_chars);
-using SHGetFolderPathAFn = HRESULT(WINAPI*)(HWND owner, int csidl, HANDLE token, DWORD flags,
-                                            LPSTR path);
-using SHGetSpecialFolderPathAFn = BOOL(WINAPI*)(HWND owner, LPSTR path, int csidl, BOOL create);
+// The ANSI and wide forms of each roaming-folder call differ only in the
+// kind of text they write into MAX_PATH units of path: one type serves both.
+using SHGetFolderPathFn = HRESULT(WINAPI*)(HWND owner, int csidl, HANDLE token, DWORD flags,
+                                           void* path);
+using SHGetSpecialFolderPathFn = BOOL(WINAPI*)(HWND owner, void* path, int csidl, BOOL create);
 
 constexpr int kCsidlAppData = 26;  // the roaming application data folder
+
+// The export of the route's form: name is the ANSI one ("...A"), whose last
+// letter becomes "W" on the wide route.
+FARPROC FindForRoute(const SystemLibrary& library, const char* name) {
+  char route_name[32];
+  TextCopy(route_name, sizeof route_name, name);
+  if (UsesWidePaths()) route_name[TextLength(route_name) - 1] = 'W';
+  return library.Find(route_name);
+}
+
+// The roaming application data folder into path[kPathTextSize], through
+// shfolder.dll, else shell32.dll; the wide calls on the wide route. Empty
+// when no call was found or the one found failed.
+void GetRoamingFolder(char* path) {
+  const bool wide = UsesWidePaths();
+  WCHAR wide_path[MAX_PATH];
+  wide_path[0] = L'\0';
+  void* out = wide ? static_cast<void*>(wide_path) : static_cast<void*>(path);
+  bool found;
+  SystemLibrary shfolder("shfolder.dll");
+  if (shfolder.Loaded()) {
+    auto get_folder = reinterpret_cast<SHGetFolderPathFn>(
+        reinterpret_cast<void*>(FindForRoute(shfolder, "SHGetFolderPathA")));
+    found = get_folder != nullptr && SUCCEEDED(get_folder(nullptr, kCsidlAppData, nullptr, 0, out));
+  } else {
+    SystemLibrary shell32("shell32.dll");
+    auto get_folder = reinterpret_cast<SHGetSpecialFolderPathFn>(
+        reinterpret_cast<void*>(FindForRoute(shell32, "SHGetSpecialFolderPathA")));
+    found = get_folder != nullptr && get_folder(nullptr, out, kCsidlAppData, TRUE);
+  }
+  if (!found) {
+    path[0] = '\0';
+    return;
+  }
+  if (wide) {
+    wide_path[MAX_PATH - 1] = L'\0';
+    FromWide(wide_path, path, kPathTextSize);
+  } else {
+    path[MAX_PATH - 1] = '\0';
+  }
+}
 
 }  // namespace
 
@@ -43,19 +88,13 @@ void GetLocalLowFolder(char* path) {
   wide[0] = L'\0';
   if (get_folder(&kFolderIdLocalAppDataLow, 0, nullptr, wide, MAX_PATH) == S_OK) {
     wide[MAX_PATH - 1] = L'\0';
-    // 0 means the text did not fit or could not be converted: leave nothing behind.
-    if (WideCharToMultiByte(CP_ACP, 0, wide, -1, path, MAX_PATH, nullptr, nullptr) == 0) {
-      path[0] = '\0';
-    }
+    // The text as the system gave it; false leaves nothing behind.
+    FromWide(wide, path, kPathTextSize);
   }
 }
 
 void GetProfileFolder(char* path) {
-  DWORD n = GetEnvironmentVariableA("USERPROFILE", path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) {  // unset, or the size a longer value would need
-    UINT w = GetWindowsDirectoryA(path, MAX_PATH);
-    if (w == 0 || w >= MAX_PATH) path[0] = '\0';
-  }
+  if (ReadSystemPath("USERPROFILE", path) == 0) ReadSystemPath(nullptr, path);
 }
 
 void GetUserDataFolder(char* path, VersionCache* cache) {
@@ -63,27 +102,11 @@ void GetUserDataFolder(char* path, VersionCache* cache) {
   if (IsVistaFamily(cache)) {
     GetLocalLowFolder(path);
   } else {
-    SystemLibrary shfolder("shfolder.dll");
-    if (shfolder.Loaded()) {
-      auto get_folder = shfolder.FindAs<SHGetFolderPathAFn>("SHGetFolderPathA");
-      if (get_folder != nullptr) {
-        if (FAILED(get_folder(nullptr, kCsidlAppData, nullptr, 0, path))) path[0] = '\0';
-      } else {
-        GetProfileFolder(path);
-      }
-    } else {
-      SystemLibrary shell32("shell32.dll");
-      auto get_folder = shell32.FindAs<SHGetSpecialFolderPathAFn>("SHGetSpecialFolderPathA");
-      if (get_folder != nullptr) {
-        if (!get_folder(nullptr, path, kCsidlAppData, TRUE)) path[0] = '\0';
-      } else {
-        GetProfileFolder(path);
-      }
-    }
+    GetRoamingFolder(path);
   }
-  // A folder query that was found but failed leaves nothing; the profile
-  // folder is then a better home than a path relative to the current drive.
-  path[MAX_PATH - 1] = '\0';
+  // A folder query that was missing, or found but failed, leaves nothing; the
+  // profile folder is then a better home than a path relative to the current
+  // drive.
   if (path[0] == '\0') GetProfileFolder(path);
 }
 

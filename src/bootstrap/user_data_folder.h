@@ -16,10 +16,10 @@ struct VersionCache {
 // Windows NT 6.x; asked once, then answered from cache.
 bool IsVistaFamily(VersionCache* cache);
 
-// Fills path[MAX_PATH] with the per-user data folder: LocalLow on the NT 6
-// family, else the roaming application data folder, else the profile folder
-// (or the Windows folder when there is no usable profile). Empty when none
-// could be had.
+// Fills path[kPathTextSize] with the per-user data folder, a path text
+// (path_text.h): LocalLow on the NT 6 family, else the roaming application
+// data folder, else the profile folder (or the Windows folder when there is
+// no usable profile). Empty when none could be had.
 void GetUserDataFolder(char* path, VersionCache* cache);
 void GetLocalLowFolder(char* path);
 void GetProfileFolder(char* path);

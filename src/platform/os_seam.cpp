@@ -20,8 +20,8 @@ BOOL WINAPI ForwardInternetCloseHandle(HINTERNET handle) {
 const OsSeam kRealOs = {
     ::GetVersionExA,   ::GetUserDefaultLangID, ::GetThreadLocale, ::GetTickCount,
     ::GetLocalTime,    ::GetCurrentProcessId,  ::LoadLibraryExA,  ::GetProcAddress,
-    ::FreeLibrary,     ::CreateFileA,          ::WriteFile,       ::CloseHandle,
-    ::CreateProcessA,  ::MessageBoxA,          ::RegCreateKeyExA,  ::RegSetValueExA,
+    ::FreeLibrary,     ::CreateFileA,          ::CreateFileW,     ::WriteFile,
+    ::CloseHandle,     ::CreateProcessA,       ::CreateProcessW,  ::MessageBoxA,          ::RegCreateKeyExA,  ::RegSetValueExA,
     ForwardInternetErrorDlg, ForwardInternetCloseHandle, ::GetSystemTimeAsFileTime,
 };
 

@@ -21,8 +21,10 @@ struct OsSeam {
   HMODULE(WINAPI* LoadLibraryExA)(LPCSTR path, HANDLE file, DWORD flags);
   FARPROC(WINAPI* GetProcAddress)(HMODULE module, LPCSTR name);
   BOOL(WINAPI* FreeLibrary)(HMODULE module);
-  // Files.
+  // Files: the wide call on the NT family, the ANSI one on 9x (path_text.h).
   HANDLE(WINAPI* CreateFileA)(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                              DWORD disposition, DWORD flags, HANDLE template_file);
+  HANDLE(WINAPI* CreateFileW)(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
                               DWORD disposition, DWORD flags, HANDLE template_file);
   BOOL(WINAPI* WriteFile)(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
                           LPOVERLAPPED overlapped);
@@ -32,6 +34,10 @@ struct OsSeam {
                                LPSECURITY_ATTRIBUTES process_sa, LPSECURITY_ATTRIBUTES thread_sa,
                                BOOL inherit, DWORD flags, LPVOID environment, LPCSTR directory,
                                LPSTARTUPINFOA startup, LPPROCESS_INFORMATION info);
+  BOOL(WINAPI* CreateProcessW)(LPCWSTR application, LPWSTR command_line,
+                               LPSECURITY_ATTRIBUTES process_sa, LPSECURITY_ATTRIBUTES thread_sa,
+                               BOOL inherit, DWORD flags, LPVOID environment, LPCWSTR directory,
+                               LPSTARTUPINFOW startup, LPPROCESS_INFORMATION info);
   int(WINAPI* MessageBoxA)(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
   // Registry: the create call, so a test can deny the right to create a key,
   // and the set call, so a test can see the exact length a value is given

@@ -10,7 +10,7 @@ namespace kova {
 
 // Hold one value-initialised, `ProcessState state{};`, so the texts start
 // empty. (An initialiser on each text would make the compiler keep an image
-// of the whole 860-byte struct in the exe's data to copy from.)
+// of the whole struct in the exe's data to copy from.)
 struct ProcessState {
   uint16_t transform_language = kBaseTransformLanguage;  // LANGID of the package transform
   char country[3] = "YY";                 // two letters and NUL
@@ -18,7 +18,7 @@ struct ProcessState {
   int32_t descriptor_fetched = 1;          // cleared when the descriptor fetch fails
   char post_status_url[256];
   char country_lookup_url[256];
-  char msiexec_path[kPathSize];
+  char msiexec_path[kPathTextSize];  // a path text (UTF-8 on the NT family)
   char language_tag[64];  // the descriptor's xml:lang choice
 };
 

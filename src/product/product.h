@@ -21,7 +21,11 @@ constexpr int kEngineMessageStringId = 4;
 
 // The package's own language (English), which needs no transform.
 constexpr uint16_t kBaseTransformLanguage = 1033;
-// Paths live in MAX_PATH buffers, terminator included.
+// A path is at most MAX_PATH units, terminator included.
 constexpr size_t kPathSize = 260;
+// Bytes of a path text buffer (platform/path_text.h): a path of kPathSize - 1
+// UTF-16 units takes at most three bytes a unit in UTF-8, plus a final
+// path's "\\?\" and the NUL.
+constexpr size_t kPathTextSize = 3 * (kPathSize + 4) + 1;
 
 }  // namespace kova

@@ -7,13 +7,17 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "product/product.h"
+
 namespace kova {
 
 constexpr size_t kLogPrefixSize = 256;
 // The longest text one entry carries, terminator included (the report body);
 // a longer text is cut there.
 constexpr size_t kLogTextSize = 2048;
-constexpr size_t kLogPathSize = 260;  // MAX_PATH
+// A path text (UTF-8 on the NT family); the path calls take at most MAX_PATH
+// units of it.
+constexpr size_t kLogPathSize = kPathTextSize;
 constexpr char kStatusLogName[] = "kusched.log";
 // "Wed Jan 08 14:03:09 2025" and a newline.
 constexpr size_t kLogTimeStampLength = 25;

@@ -5,21 +5,13 @@
 #include "platform/file_handle.h"
 #include "platform/final_path.h"
 #include "platform/os_seam.h"
+#include "platform/path_text.h"
 #include "reporting/status_log_win32.h"
 #include "text/bounded_text.h"
 
 namespace kova {
 
 namespace {
-
-// TMPDIR's value when it is set, non-empty and fits the buffer; else null.
-const char* ReadTmpDir(char* buffer, DWORD size) {
-  DWORD length = GetEnvironmentVariableA("TMPDIR", buffer, size);
-  // 0: unset or empty; size or more: the size it would need (the buffer
-  // holds nothing defined).
-  if (length == 0 || length >= size) return nullptr;
-  return buffer;
-}
 
 // A plain file with this one name: not a folder, not a reparse point, no
 // second (hard) link through which the entry would reach another file.
@@ -45,9 +37,9 @@ HANDLE OpenLog(const char* path, bool* created) {
   HANDLE file = INVALID_HANDLE_VALUE;
   // Twice: another process may create the log between the two opens.
   for (int attempt = 0; attempt < 2 && file == INVALID_HANDLE_VALUE; ++attempt) {
-    file = Os().CreateFileA(path, kAccess, kShare, nullptr, OPEN_EXISTING, kFlags, nullptr);
+    file = OpenPath(path, kAccess, kShare, OPEN_EXISTING, kFlags);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_NOT_FOUND) break;
-    file = Os().CreateFileA(path, kAccess | DELETE, kShare, nullptr, CREATE_NEW, kFlags, nullptr);
+    file = OpenPath(path, kAccess | DELETE, kShare, CREATE_NEW, kFlags);
     *created = file != INVALID_HANDLE_VALUE;
     if (!*created && GetLastError() != ERROR_FILE_EXISTS) break;
   }
@@ -68,19 +60,16 @@ void AppendStatusLog(const char* text) {
 
   char path[kLogPathSize];
   char folder[kLogPathSize];
-  // TMPDIR first; when it is unset, or too long for the path, the
-  // platform's temporary folder (which ends in a backslash). One call site
-  // for both tries: the path is built in one place.
-  const char* tmpdir = ReadTmpDir(folder, sizeof folder);
+  // TMPDIR first; when it is unset, or too long for a path, the platform's
+  // temporary folder (which ends in a backslash). One call site for both
+  // tries: the path is built in one place.
+  const char* tmpdir = ReadSystemPath("TMPDIR", folder) != 0 ? folder : nullptr;
   const char* temp_folder = nullptr;
-  while (!BuildStatusLogPath(tmpdir, temp_folder, path, sizeof path)) {
-    if (temp_folder != nullptr) return;
-    DWORD length = GetTempPathA(sizeof folder, folder);
-    if (length == 0 || length >= sizeof folder) return;
+  while (!BuildStatusLogPath(tmpdir, temp_folder, path, sizeof path) || !FitsPath(path)) {
+    if (temp_folder != nullptr || ReadTempFolder(folder) == 0) return;
     tmpdir = nullptr;
     temp_folder = folder;
   }
-
   TextAppendCut(entry, sizeof entry, text);
 
   // Where the system can tell a handle's final path (Vista on), the folder
@@ -88,21 +77,21 @@ void AppendStatusLog(const char* text) {
   // it: the temporary folder comes from the user's environment, and a link
   // there would be followed for every name below it.
   const HandlePathFunctions calls = LookUpHandlePathFunctions();
-  char folder_final[MAX_PATH];
+  char expected[kLogPathSize];  // the folder's final path, then the log's in it
   const char* log_folder = tmpdir != nullptr ? tmpdir : temp_folder;
-  if (calls.GetFinalPathNameByHandleA != nullptr &&
-      GetFolderFinalPath(calls, log_folder, TextLength(log_folder), folder_final) != 0) {
+  if (calls.GetFinalPathNameByHandleW != nullptr &&
+      (GetFolderFinalPath(calls, log_folder, TextLength(log_folder), expected) != 0 ||
+       !TextAppend(expected, sizeof expected, "\\") ||
+       !TextAppend(expected, sizeof expected, kStatusLogName))) {
     return;
   }
   bool created = false;
   FileHandle file(OpenLog(path, &created));
   if (!file.IsOpen()) return;
-  if (calls.GetFinalPathNameByHandleA != nullptr) {
-    char final_path[MAX_PATH];
-    if (CheckFinalPathIn(calls, file.Get(), folder_final, kStatusLogName, final_path) != 0) {
-      if (created) DeleteThroughHandle(calls, file.Get());
-      return;
-    }
+  if (calls.GetFinalPathNameByHandleW != nullptr &&
+      CheckFinalPath(calls, file.Get(), expected) != 0) {
+    if (created) DeleteThroughHandle(calls, file.Get());
+    return;
   }
   if (!IsPlainFileWithOneName(file.Get())) return;
   DWORD written = 0;

@@ -36,12 +36,6 @@ bool Matches(uint8_t row_value, uint32_t value) {
   return row_value == kAnyValue || row_value == value;
 }
 
-// The byte as an unsigned value, A-Z mapped to a-z: one unsigned range test.
-unsigned LowerAscii(char c) {
-  const unsigned u = static_cast<unsigned char>(c);
-  return u - 'A' < 26u ? u + ('a' - 'A') : u;
-}
-
 }  // namespace
 
 void OsNameForVersion(uint32_t platform_id, uint32_t major, uint32_t minor,
@@ -79,14 +73,7 @@ void ArchitectureName(uint32_t architecture, char* name, size_t cap) {
 }
 
 int CompareVersionNamesIgnoringCase(const char* a, const char* b) {
-  // The difference of the first bytes that differ, or of the terminators.
-  int x;
-  int y;
-  do {
-    x = LowerAscii(*a++);
-    y = LowerAscii(*b++);
-  } while (x == y && x != '\0');
-  return x - y;
+  return TextCompareFoldingAscii(a, b);
 }
 
 bool OfferRuntimeVersion(const char* name, char* best, size_t cap) {

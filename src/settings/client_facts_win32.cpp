@@ -10,6 +10,7 @@
 #include "settings/policy_key.h"
 #include "settings/registry_key.h"
 #include "settings/registry_text.h"
+#include "settings/vendor_key.h"
 #include "text/bounded_text.h"
 
 namespace kova {
@@ -61,16 +62,16 @@ bool GetOsDescription(char* os_description, char* architecture) {
 }
 
 bool FindPreviousRuntimeVersion(char* version) {
-  // SOFTWARE, KovaSoft, then Kova Runtime Environment, each opened below the
-  // one before; the holders close them in the reverse order on the way out.
-  RegistryKey keys[3];
-  HKEY parent = HKEY_LOCAL_MACHINE;
-  const char* name = "SOFTWARE\0KovaSoft\0Kova Runtime Environment";
-  for (RegistryKey& key : keys) {
-    if (key.Open(parent, name, KEY_READ) != ERROR_SUCCESS) return false;
-    parent = key.Get();
-    name += TextLength(name) + 1;
+  // The vendor key, then Kova Runtime Environment below it; the holders
+  // close them in the reverse order on the way out.
+  RegistryKey software;
+  RegistryKey vendor;
+  RegistryKey runtime;
+  if (!OpenVendorKey(&software, &vendor, KEY_READ) ||
+      runtime.Open(vendor.Get(), "Kova Runtime Environment", KEY_READ) != ERROR_SUCCESS) {
+    return false;
   }
+  const HKEY parent = runtime.Get();
   // Only ever read as a text: the terminator alone starts it empty.
   char best[kRuntimeVersionNameSize];
   best[0] = '\0';

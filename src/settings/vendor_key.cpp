@@ -10,14 +10,12 @@ namespace {
 constexpr char kSoftware[] = "Software";
 constexpr char kVendor[] = "KovaSoft";
 
-// Opens "Software" for reading into software, then the vendor key below it
-// with access into vendor; true when both are open.
+}  // namespace
+
 bool OpenVendorKey(RegistryKey* software, RegistryKey* vendor, REGSAM access) {
   return software->Open(HKEY_LOCAL_MACHINE, kSoftware, KEY_READ) == ERROR_SUCCESS &&
          vendor->Open(software->Get(), kVendor, access) == ERROR_SUCCESS;
 }
-
-}  // namespace
 
 bool ReadVendorValue(const char* value_name, char* buffer, DWORD buffer_size) {
   if (buffer_size == 0) return false;

@@ -4,7 +4,14 @@
 
 #include <windows.h>
 
+#include "settings/registry_key.h"
+
 namespace kova {
+
+// Opens "Software" for reading into software, then the vendor key below it
+// with access into vendor; true when both are open. The holders close the
+// vendor key first, as they go in reverse order.
+bool OpenVendorKey(RegistryKey* software, RegistryKey* vendor, REGSAM access);
 
 // Reads a string value of the vendor key; true only for a non-empty text.
 // On false the buffer is empty: whatever the query may have left there

@@ -175,6 +175,18 @@ bool TextFormatCut(char* dst, size_t cap, const char* fmt, ...) {
   return fit;
 }
 
+int TextCompareFoldingAscii(const char* a, const char* b) {
+  unsigned x;
+  unsigned y;
+  do {
+    x = static_cast<unsigned char>(*a++);
+    y = static_cast<unsigned char>(*b++);
+    if (x - 'A' < 26u) x += 'a' - 'A';
+    if (y - 'A' < 26u) y += 'a' - 'A';
+  } while (x == y && x != '\0');
+  return static_cast<int>(x) - static_cast<int>(y);
+}
+
 bool TextEquals(const char* a, const char* b) {
   for (; *a == *b; ++a, ++b) {
     if (*a == '\0') return true;

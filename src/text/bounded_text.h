@@ -30,6 +30,9 @@ size_t TextLength(const char* s);
 // The bounded length: the index of the first NUL within n bytes, or n.
 size_t TextLengthN(const char* s, size_t n);
 bool TextEquals(const char* a, const char* b);           // case-sensitive
+// Ordinal comparison with only A-Z folded to a-z, whatever the locale: the
+// difference of the first bytes that differ (folded), or of the terminators.
+int TextCompareFoldingAscii(const char* a, const char* b);
 bool TextContains(const char* haystack, const char* needle);  // case-sensitive
 bool TextStartsWith(const char* s, const char* prefix);
 // White space as the C locale's isspace knows it: blank, \t, \n, \v, \f, \r.

@@ -50,8 +50,32 @@ BOOL WINAPI CountingFreeLibrary(HMODULE module) {
   return RealOs().FreeLibrary(module);
 }
 
+// The system's final paths, but the data folder's as if on a share, or the
+// package folder's as if a folder of the chain had become a link.
+enum class Bend { kNone, kShare, kMovedChain } g_bend = Bend::kNone;
+
+DWORD WINAPI BentGetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
+  DWORD length = test::RealGetFinalPathNameByHandleW(file, path, size, flags);
+  if (length == 0 || length >= size) return length;
+  std::wstring bent = path;
+  if (g_bend == Bend::kShare && bent.find(L"Orvo") == std::wstring::npos) {
+    bent = L"\\\\?\\UNC\\server\\share" + bent.substr(6);  // "\\?\C:" goes
+  }
+  if (g_bend == Bend::kMovedChain && bent.size() > 11 &&
+      bent.substr(bent.size() - 11) == L"krt1.6.0_07") {
+    bent.replace(bent.find(L"Orvo"), 4, L"Elsewhere");
+  }
+  if (bent.size() >= size) return static_cast<DWORD>(bent.size() + 1);
+  wcscpy(path, bent.c_str());
+  return static_cast<DWORD>(bent.size());
+}
+
 FARPROC WINAPI FilteringGetProcAddress(HMODULE module, LPCSTR name) {
   if (HIWORD(name) != 0 && g_ledger.missing_export == name) return nullptr;
+  if (HIWORD(name) != 0 && g_bend != Bend::kNone &&
+      std::strcmp(name, "GetFinalPathNameByHandleW") == 0) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(BentGetFinalPathNameByHandleW));
+  }
   return RealOs().GetProcAddress(module, name);
 }
 
@@ -70,7 +94,7 @@ class UserDataFolderTest : public ::testing::Test {
                                                                   : saved_profile_.c_str());
   }
   std::string Folder() {
-    char path[MAX_PATH];
+    char path[kPathTextSize];
     std::memset(path, '#', sizeof path);
     GetUserDataFolder(path, &cache_);
     EXPECT_LT(std::strlen(path), static_cast<size_t>(MAX_PATH));
@@ -155,11 +179,11 @@ TEST_F(UserDataFolderTest, FallbacksWhenLibrariesOrExportsAreMissing) {
   } cases[] = {
       {"no shfolder: shell32's special folder", "shfolder.dll", "", "C:\\profile",
        Case::kAppData},
-      {"shfolder without its export", "", "SHGetFolderPathA", "C:\\profile", Case::kProfile},
-      {"neither", "shfolder.dll", "SHGetSpecialFolderPathA", "C:\\profile", Case::kProfile},
-      {"neither, no USERPROFILE", "shfolder.dll", "SHGetSpecialFolderPathA", nullptr,
+      {"shfolder without its export", "", "SHGetFolderPathW", "C:\\profile", Case::kProfile},
+      {"neither", "shfolder.dll", "SHGetSpecialFolderPathW", "C:\\profile", Case::kProfile},
+      {"neither, no USERPROFILE", "shfolder.dll", "SHGetSpecialFolderPathW", nullptr,
        Case::kWindows},
-      {"USERPROFILE too long", "shfolder.dll", "SHGetSpecialFolderPathA", too_long.c_str(),
+      {"USERPROFILE too long", "shfolder.dll", "SHGetSpecialFolderPathW", too_long.c_str(),
        Case::kWindows},
       {"Vista without the known-folder export", "", "SHGetFolderPathEx", "C:\\profile",
        Case::kProfile, true},
@@ -186,21 +210,23 @@ TEST_F(UserDataFolderTest, PackagePathCreatesTheFolderChain) {
   SetEnvironmentVariableA("USERPROFILE", scratch.Path().c_str());
   version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
   g_ledger.missing_library = "shfolder.dll";
-  g_ledger.missing_export = "SHGetSpecialFolderPathA";
-  char path[MAX_PATH];
-  EXPECT_EQ(GetPackagePath(path, &cache_), 0u);
+  g_ledger.missing_export = "SHGetSpecialFolderPathW";
+  PackageLocation location;
+  EXPECT_EQ(GetPackagePath(&location, &cache_), 0u);
   const std::string folder = scratch.Path() + "\\Orvo\\Kova\\krt1.6.0_07";
-  EXPECT_EQ(std::string(path), folder + "\\krt1.6.0_07.msi");
+  EXPECT_EQ(std::string(location.path), folder + "\\krt1.6.0_07.msi");
+  // The scratch folder lies below no link: the final path is the same.
+  EXPECT_EQ(std::string(location.file), folder + "\\krt1.6.0_07.msi");
   DWORD attributes = GetFileAttributesA(folder.c_str());
   ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
   EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
   // Existing folders are no obstacle; a file in the data folder's place is.
-  EXPECT_EQ(GetPackagePath(path, &cache_), 0u);
+  EXPECT_EQ(GetPackagePath(&location, &cache_), 0u);
   const std::string blocked = scratch.File("blocked");
   ASSERT_TRUE(test::WriteWholeFile(blocked, "x"));
   SetEnvironmentVariableA("USERPROFILE", blocked.c_str());
   // The error creating the package file in the missing folder would give.
-  EXPECT_EQ(GetPackagePath(path, &cache_), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(GetPackagePath(&location, &cache_), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
 TEST_F(UserDataFolderTest, PackagePathTooLongIsLeftEmpty) {
@@ -211,10 +237,36 @@ TEST_F(UserDataFolderTest, PackagePathTooLongIsLeftEmpty) {
   SetEnvironmentVariableA("USERPROFILE", long_folder.c_str());
   version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
   g_ledger.missing_library = "shfolder.dll";
-  g_ledger.missing_export = "SHGetSpecialFolderPathA";
-  char path[MAX_PATH];
-  GetPackagePath(path, &cache_);
-  EXPECT_STREQ(path, "");
+  g_ledger.missing_export = "SHGetSpecialFolderPathW";
+  PackageLocation location;
+  GetPackagePath(&location, &cache_);
+  EXPECT_STREQ(location.path, "");
+}
+
+TEST_F(UserDataFolderTest, ThePackageFolderIsTheLocalDataFoldersOwn) {
+  version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
+  g_ledger.missing_library = "shfolder.dll";
+  g_ledger.missing_export = "SHGetSpecialFolderPathW";
+  const struct {
+    const char* name;
+    Bend bend;
+    bool chain_made;
+  } cases[] = {
+      // Nothing is made on a share: a server could serve the engine other bytes.
+      {"data folder on a share", Bend::kShare, false},
+      {"a folder of the chain moved", Bend::kMovedChain, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchFolder scratch;
+    SetEnvironmentVariableA("USERPROFILE", scratch.Path().c_str());
+    g_bend = c.bend;
+    PackageLocation location;
+    EXPECT_EQ(GetPackagePath(&location, &cache_), static_cast<DWORD>(ERROR_CANT_ACCESS_FILE));
+    EXPECT_EQ(GetFileAttributesA((scratch.Path() + "\\Orvo").c_str()) != INVALID_FILE_ATTRIBUTES,
+              c.chain_made);
+  }
+  g_bend = Bend::kNone;
 }
 
 }  // namespace

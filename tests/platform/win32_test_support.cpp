@@ -258,5 +258,12 @@ bool WriteRegistryValue(HKEY root, const char* path, const char* name, DWORD typ
   return status == ERROR_SUCCESS;
 }
 
+DWORD WINAPI RealGetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
+  using Fn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+  static const Fn real = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleW")));
+  return real(file, path, size, flags);
+}
+
 }  // namespace test
 }  // namespace kova

@@ -30,6 +30,9 @@ void RemoveTree(const std::string& path);
 // The system directory, such as "C:\windows\system32".
 std::string SystemDirectory();
 
+// The system's own GetFinalPathNameByHandleW, for fakes that alter its answer.
+DWORD WINAPI RealGetFinalPathNameByHandleW(HANDLE file, LPWSTR path, DWORD size, DWORD flags);
+
 // This test program's own path.
 std::string ThisExe();
 // Starts exe (a copy of this test program) with --gtest_filter=filter, its

@@ -94,7 +94,7 @@ TEST(LogPath, TmpDirOrTemporaryFolder) {
       {nullptr, nullptr, nullptr},
   };
   for (const auto& c : cases) {
-    char path[kLogPathSize];
+    char path[kPathSize];  // a path of MAX_PATH units, as the shell allows
     std::memset(path, '#', sizeof path);
     bool built = BuildStatusLogPath(c.tmpdir, c.temp, path, sizeof path);
     if (c.path == nullptr) {

@@ -159,12 +159,12 @@ DWORD g_access = 0;
 DWORD g_flags = 0;
 std::vector<std::string> g_writes;
 
-HANDLE WINAPI RecordingCreateFileA(LPCSTR path, DWORD access, DWORD share,
+HANDLE WINAPI RecordingCreateFileW(LPCWSTR path, DWORD access, DWORD share,
                                    LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
                                    HANDLE template_file) {
   g_access = access;
   g_flags = flags;
-  return RealOs().CreateFileA(path, access, share, sa, disposition, flags, template_file);
+  return RealOs().CreateFileW(path, access, share, sa, disposition, flags, template_file);
 }
 
 BOOL WINAPI RecordingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
@@ -175,8 +175,8 @@ BOOL WINAPI RecordingWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD wr
 
 TEST_F(StatusLog, AnEntryIsOneAppendOnlyWriteToTheNameItself) {
   ASSERT_TRUE(SetEnvironmentVariableA("TMPDIR", scratch_.Path().c_str()));
-  ScopedOsOverride<decltype(OsSeam::CreateFileA)> create(&OsSeam::CreateFileA,
-                                                         RecordingCreateFileA);
+  ScopedOsOverride<decltype(OsSeam::CreateFileW)> create(&OsSeam::CreateFileW,
+                                                         RecordingCreateFileW);
   ScopedOsOverride<decltype(OsSeam::WriteFile)> write(&OsSeam::WriteFile, RecordingWriteFile);
   g_writes.clear();
   const std::string body(2000, 'b');  // as long as a report body gets

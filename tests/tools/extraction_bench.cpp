@@ -21,9 +21,13 @@ int main(int argc, char** argv) {
     std::printf("cannot load %s\n", argv[2]);
     return 1;
   }
-  char path[MAX_PATH];
+  // The temporary folder lies below no link here: the file's final path is
+  // the path itself.
+  kova::PackageLocation location;
+  char* path = location.path;
   GetTempPathA(MAX_PATH, path);
   lstrcatA(path, "kova-extraction-bench.msi");
+  lstrcpyA(location.file, path);
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
 
@@ -33,7 +37,7 @@ int main(int argc, char** argv) {
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
     const kova::Extraction extraction =
-        kova::ExtractResourceToFile(module, kova::kPackageResourceId, path, 0, &held);
+        kova::ExtractResourceToFile(module, kova::kPackageResourceId, location, 0, &held);
     if (!extraction.written) {
       std::printf("extraction failed: %lu\n", static_cast<unsigned long>(extraction.fatal.code));
       return 1;
