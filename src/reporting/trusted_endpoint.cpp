@@ -14,6 +14,10 @@ constexpr const char* kVendorDomains[] = {kPrimaryVendorDomain, kSecondVendorDom
 
 constexpr size_t kPortLength = 4;  // characters between ":" and "/" that may stand for a port
 
+// The host buffer of the post-status test: as large as the report's URL-part
+// buffers, so a host the report's own splitting could not hold fails here too.
+constexpr size_t kPostStatusHostSize = 256;
+
 // True when the `length` bytes of url ending at index end (inclusive) are
 // "." + domain + tail + "/", with any kPortLength characters standing in for
 // tail when with_port is set. Never reads before url[0].
@@ -55,10 +59,15 @@ bool IsBelowDomain(const char* host, const char* domain) {
   return tail[-1] == '.' && TextEquals(tail, domain);
 }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 bool IsHostCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-         c == '-' || c == '.';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsDigit(c) || c == '-' || c == '.';
 }
+
+// Where the URL proper of a post-status value ends: at its end, or at the
+// comma before the suite id.
+bool IsUrlEnd(char c) { return c == '\0' || c == ','; }
 
 }  // namespace
 
@@ -99,6 +108,39 @@ bool IsTrustedHost(const char* host, const char* user_name, const char* password
     if (IsBelowDomain(host, domain)) return true;
   }
   return false;
+}
+
+bool IsTrustedPostStatusUrl(const char* post_status_url) {
+  if (!IsTrustedEndpoint(post_status_url)) return false;
+  const char* p = post_status_url;
+  // "https://" or "http://", the letters in any case as the splitter takes
+  // them: setting 0x20 makes a capital letter small and no other character
+  // equal to a small letter. The "s" alone may be missing.
+  for (const char* s = "https://"; *s != '\0'; ++s) {
+    const char c = *s >= 'a' ? static_cast<char>(*p | 0x20) : *p;
+    if (c == *s) {
+      ++p;
+    } else if (*s != 's') {
+      return false;
+    }
+  }
+  const char* host = p;
+  while (IsHostCharacter(*p)) ++p;
+  const size_t host_length = static_cast<size_t>(p - host);
+  if (*p == ':') {
+    ++p;
+    while (IsDigit(*p)) ++p;
+  }
+  if (!IsUrlEnd(*p) && *p != '/' && *p != '?' && *p != '#') return false;
+  // Splitters differ on whether "?", "#" or "\\" end the host; none reads a
+  // user name or host past the first "/". Refusing "@" and "\\" before it
+  // leaves every reading with the host found above and no user-info part.
+  for (; !IsUrlEnd(*p) && *p != '/'; ++p) {
+    if (*p == '@' || *p == '\\') return false;
+  }
+  char host_name[kPostStatusHostSize];
+  return TextCopyN(host_name, sizeof host_name, host, host_length) &&
+         IsTrustedHost(host_name, nullptr, nullptr);
 }
 
 }  // namespace kova

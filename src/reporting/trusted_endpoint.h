@@ -19,4 +19,15 @@ bool IsTrustedEndpoint(const char* url);
 // fails here.
 bool IsTrustedHost(const char* host, const char* user_name, const char* password);
 
+// The test for the post-status value the descriptor names, before it is
+// stored for the package and before the report is posted to it, so that both
+// agree. True when the whole value passes IsTrustedEndpoint and the URL proper
+// (the text before the first ",", see SplitPostStatusUrl) is "http://" or
+// "https://" (in any case) + a host that passes IsTrustedHost + optionally ":"
+// and digits, ended by "/", "?", "#" or the URL's end, with no "@" and no "\\"
+// before the first "/". So a user-info part, a backslash, or any character
+// that is not a plain host character where the URL splitter looks for the
+// host fails, whichever way a splitter would read it.
+bool IsTrustedPostStatusUrl(const char* post_status_url);
+
 }  // namespace kova

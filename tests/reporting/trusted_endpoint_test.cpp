@@ -115,5 +115,30 @@ TEST(TrustedEndpoint, HostTest) {
   }
 }
 
+// The stored post-status value: the whole passes the text test, and the URL
+// before any comma is http(s) with a trusted host and no user-info part.
+const UrlCase kPostStatusCases[] = {
+    {"http://stats.kova.com/b/ss", 1},
+    {"https://metrics.kovasoft.com/b/ss,orvoinstallstatdev", 1},
+    {"HTTPS://update.kova.com/b", 1},
+    {"http://geo.kovasoft.com:8080/p?q", 1},
+    {"http://stats.kovasoft.com?r=http://www.kova.com/", 1},
+    {"http://stats.kova.com,x.kova.com/", 1},  // the URL proper ends at the comma
+    {"http://geo.kovasoft.com", 0},            // the text test still applies
+    {"ftp://x.kova.com/", 0},
+    {"http://evil.example/r?http://www.kova.com/", 0},
+    {"http://evil.example\\.kova.com/r", 0},
+    {"http://user@stats.kovasoft.com/post", 0},
+    {"http://x.kova.com?u@evil.example/http://www.kova.com/", 0},
+    {"http://stats.kova.com%2f.kova.com/", 0},  // not a plain host
+};
+
+TEST(TrustedEndpoint, PostStatusUrlTest) {
+  for (const UrlCase& c : kPostStatusCases) {
+    SCOPED_TRACE(c.url);
+    EXPECT_EQ(IsTrustedPostStatusUrl(c.url), c.trusted);
+  }
+}
+
 }  // namespace
 }  // namespace kova
