@@ -55,8 +55,8 @@ bool FetchUpdateDescriptor(ProcessState* state) {
     ApplyUpdateDescriptor(body, state);
     // A post-status URL the trust check refuses is dropped before it can
     // reach the package through HKLM: reporting stays as the descriptor set
-    // it, with nowhere to report to.
-    if (!IsTrustedEndpoint(state->post_status_url)) state->post_status_url[0] = '\0';
+    // it, with nowhere to report to. The report itself applies the same test.
+    if (!IsTrustedPostStatusUrl(state->post_status_url)) state->post_status_url[0] = '\0';
   }
   return true;
 }

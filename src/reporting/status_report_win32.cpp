@@ -37,8 +37,9 @@ ReportFacts& ProcessReportFacts() {
 void PostInstallStatus(const char* post_status_url, const char* install_method,
                        const char* report_state, const char* country, const char* build,
                        int32_t exit_code, NetworkDialogs dialogs) {
-  // An empty URL is never a trusted one: no test of its own.
-  if (!IsTrustedEndpoint(post_status_url)) return;
+  // The test the value passed before it was stored for the package; an
+  // empty URL is never a trusted one: no test of its own.
+  if (!IsTrustedPostStatusUrl(post_status_url)) return;
 
   // Scratch for the previous runtime version; later the log line.
   char log_text[kReportLogTextSize];

@@ -130,6 +130,10 @@ TEST_F(DescriptorFetchTest, Answers) {
       {"200 with post-status 0",
        Answer(200).WithBody(Descriptor(Block("en", "0", "http://geo.kova.com/cc"))), 1, 0, "",
        "http://geo.kova.com/cc"},
+      {"200 with a post-status URL whose host has a user name: dropped",
+       Answer(200).WithBody(Descriptor(
+           Block("en", "http://user@stats.kovasoft.com/post", "http://geo.kova.com/cc"))),
+       1, 1, "", "http://geo.kova.com/cc"},
       {"200 without a body", Answer(200), 1, 0, "", ""},
       {"200 with an HTML page", Answer(200).WithBody("<html><body>Moved</body></html>"), 1, 0, "",
        ""},

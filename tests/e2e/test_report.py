@@ -283,7 +283,7 @@ def test_failed_install_posts_one_report_and_logs_it(wine, standin, simulator, c
     assert out.vendor == ({"PingTest": ("REG_SZ", "1")} if VENDOR_KEY in case.seed else {})
 
 
-# ---- No report: success, the package's own verdicts, untrusted URLs ----
+# ---- No report: success, the package's own verdicts ----
 
 @dataclass
 class Quiet:
@@ -300,11 +300,6 @@ QUIET = {
     # Both runs leave "reinstall": the report is dropped, the Policy values stay for the clean-up.
     "reinstall": Quiet([1603, 1603], ["reinstall", "reinstall"], report=REPORT_KEEPS_POLICY),
     "decline": Quiet([1603], ["decline"], report=REPORT),
-    # The whole text passes the endpoint test through its comma part, but the
-    # host the report would go to is foreign: the facts are gathered and the
-    # status consumed, and nothing is sent.
-    "foreign host before the comma": Quiet(
-        [1603], post_status="http://evil.example/b,http://www.kova.com/", report=REPORT),
 }
 
 
