@@ -93,11 +93,11 @@ bool IsAnotherRunActive() {
   // any other user of the machine to block every install on it.
   char name[32];
   TextFormat(name, sizeof name, "Local\\%s%s", kRuntimeShortName, kRuntimeVersion);
-  HANDLE guard = CreateMutexA(nullptr, FALSE, name);
+  CreateMutexA(nullptr, FALSE, name);  // held, unnamed in the code, until the process ends
   // Another run's guard: it exists already, or (made with other rights) it
-  // exists and cannot be opened.
+  // exists and cannot be opened. A new guard leaves the error 0.
   const DWORD error = GetLastError();
-  return error == ERROR_ALREADY_EXISTS || (guard == nullptr && error == ERROR_ACCESS_DENIED);
+  return error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
 }
 
 // Ends the run with a fatal error: the box (unless silent), then the code.

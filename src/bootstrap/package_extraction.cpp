@@ -106,18 +106,41 @@ DWORD CreatePackageFile(const HandlePathFunctions& calls, const PackageLocation&
   return error;
 }
 
-// Takes back the package file this run created and could not finish:
-// through its creation handle while that is still open, else (its close or
-// check failed) as a stale file is removed. failure, the first error, is
-// what the run ends with.
-Extraction DiscardPackage(const HandlePathFunctions& calls, const PackageLocation& location,
-                          FileHandle* file, Extraction failure) {
-  if (file->IsOpen() && calls.GetFinalPathNameByHandleW != nullptr) {
-    DeleteThroughHandle(calls, file->Get());
+// Writes bytes[size] through file, the new package file, straight from the
+// mapped resource, closes it, then reopens it into *verified and checks it:
+// Extraction{true} when all went well, else the first failure, with the
+// handles as they were left.
+Extraction WriteAndVerify(const HandlePathFunctions& calls, const PackageLocation& location,
+                          const BYTE* bytes, DWORD size, FileHandle* file, FileHandle* verified) {
+  DWORD total = 0;
+  while (total < size) {
+    DWORD chunk = size - total < kExtractChunkSize ? size - total : kExtractChunkSize;
+    DWORD written = 0;
+    if (!Os().WriteFile(file->Get(), bytes + total, chunk, &written, nullptr)) {
+      return FailWithLastErrorOf(kWriteLabel);
+    }
+    if (written == 0 || written > chunk) {
+      // A write that reports success but makes no progress would loop forever.
+      return Failure(kWriteLabel, ERROR_WRITE_FAULT);
+    }
+    total += written;
   }
-  file->Close();
-  RemoveStalePackage(calls, location);
-  return failure;
+  if (!file->Close()) return FailWithLastErrorOf(kCloseLabel);
+
+  // Read-only, shared with readers only, and not through a link: from here
+  // on nobody can write to, replace or rename the file while it is held, and
+  // what is held is checked to be exactly the resource, at location.file.
+  verified->Reset(OpenPath(location.path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT |
+                               FILE_FLAG_SEQUENTIAL_SCAN));
+  if (!verified->IsOpen()) return FailWithLastErrorOf(kCreateLabel);
+  DWORD error = CompareWithResource(verified->Get(), bytes, size);
+  if (error != 0) return Failure(kVerifyLabel, error);
+  if (calls.GetFinalPathNameByHandleW != nullptr) {
+    error = CheckFinalPath(calls, verified->Get(), location.file);
+    if (error != 0) return Failure(kCreateLabel, error);
+  }
+  return Extraction{true, {}};
 }
 
 }  // namespace
@@ -134,7 +157,7 @@ Extraction ExtractResourceToFile(HMODULE module, int resource_id, const PackageL
   if (location.path[0] == '\0') {  // GetPackagePath could not fit the chain into a path
     return Failure(kCreateLabel, ERROR_FILENAME_EXCED_RANGE);
   }
-  DWORD error = folder_error != 0 ? folder_error : CheckFolderChain(location.path);
+  DWORD error = folder_error;
   // The folder is known by its final path, taken once from a handle, and
   // every file below it is checked against that by its own handle: a link
   // planted after the check bends nothing unseen.
@@ -145,44 +168,20 @@ Extraction ExtractResourceToFile(HMODULE module, int resource_id, const PackageL
   if (error == 0) error = CreatePackageFile(calls, location, &file);
   if (error != 0) return Failure(kCreateLabel, error);
 
-  // The bytes go straight from the mapped resource to the file.
-  DWORD total = 0;
-  while (total < size) {
-    DWORD chunk = size - total < kExtractChunkSize ? size - total : kExtractChunkSize;
-    DWORD written = 0;
-    if (!Os().WriteFile(file.Get(), bytes + total, chunk, &written, nullptr)) {
-      return DiscardPackage(calls, location, &file, FailWithLastErrorOf(kWriteLabel));
-    }
-    if (written == 0 || written > chunk) {
-      // A write that reports success but makes no progress would loop forever.
-      return DiscardPackage(calls, location, &file, Failure(kWriteLabel, ERROR_WRITE_FAULT));
-    }
-    total += written;
-  }
-  if (!file.Close()) {
-    return DiscardPackage(calls, location, &file, FailWithLastErrorOf(kCloseLabel));
-  }
-
-  // Read-only, shared with readers only, and not through a link: from here
-  // on nobody can write to, replace or rename the file while it is held, and
-  // what is held is checked to be exactly the resource, at location.file.
-  verified->Reset(OpenPath(location.path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT |
-                               FILE_FLAG_SEQUENTIAL_SCAN));
-  if (!verified->IsOpen()) {
-    return DiscardPackage(calls, location, &file, FailWithLastErrorOf(kCreateLabel));
-  }
-  const char* label = kVerifyLabel;
-  error = CompareWithResource(verified->Get(), bytes, size);
-  if (error == 0 && calls.GetFinalPathNameByHandleW != nullptr) {
-    label = kCreateLabel;
-    error = CheckFinalPath(calls, verified->Get(), location.file);
-  }
-  if (error != 0) {
+  const Extraction extraction = WriteAndVerify(calls, location, bytes, size, &file, verified);
+  if (!extraction.written) {
+    // A file this run created and could not finish is taken back: through
+    // its creation handle while that is still open, else (its close or
+    // check failed) as a stale file is removed. The run ends with the first
+    // error all the same.
     verified->Close();
-    return DiscardPackage(calls, location, &file, Failure(label, error));
+    if (file.IsOpen() && calls.GetFinalPathNameByHandleW != nullptr) {
+      DeleteThroughHandle(calls, file.Get());
+    }
+    file.Close();
+    RemoveStalePackage(calls, location);
   }
-  return Extraction{true, {}};
+  return extraction;
 }
 
 DWORD CheckPackageIdentity(const char* path, HANDLE verified) {

@@ -28,10 +28,8 @@ struct Extraction {
 // file marked read-only is replaced all the same. A file this run created
 // and could not finish (its write, close or check failed) is removed again.
 // The fatal file errors:
-//  - folder_error (from GetPackagePath) is not 0: that error;
-//  - the file's folder or one of the three above it (the data folder and the
-//    chain's own) is missing, not a folder, or a reparse point (junction,
-//    symbolic link, mount point): the check's error, or 1920 for a reparse point;
+//  - folder_error (from GetPackagePath, which has just made and checked the
+//    data folder and the chain's folders) is not 0: that error;
 //  - the file cannot be replaced, created, written, closed or reopened: the
 //    Windows error of that call;
 //  - a file checked by its handle is not location.file: 1920;

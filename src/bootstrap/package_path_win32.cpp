@@ -52,20 +52,6 @@ DWORD PrepareFolder(char* path) {
 
 }  // namespace
 
-DWORD CheckFolderChain(const char* path) {
-  char folder[kPathTextSize];
-  if (!TextCopy(folder, sizeof folder, path)) return ERROR_FILENAME_EXCED_RANGE;
-  size_t end = TextLength(folder);
-  for (int level = 0; level < kCheckedFolderLevels; ++level) {
-    while (end > 0 && folder[end - 1] != '\\') --end;
-    if (end <= 3) break;  // nothing, or only "C:\" is left
-    --end;                // the folder ends before its backslash
-    const DWORD error = CheckFolder(folder, end);
-    if (error != 0) return error;
-  }
-  return 0;
-}
-
 DWORD GetPackagePath(PackageLocation* location, VersionCache* cache) {
   char* path = location->path;
   char* file = location->file;

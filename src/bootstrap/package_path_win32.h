@@ -9,9 +9,6 @@
 
 namespace kova {
 
-// Folders checked above the package file: its own and the three above it.
-constexpr int kCheckedFolderLevels = 4;
-
 // Where the package goes, composed once, when its folder chain is made.
 // Path texts (path_text.h).
 struct PackageLocation {
@@ -37,11 +34,5 @@ struct PackageLocation {
 // chain became a link after it was checked). When the chain is too long for a path, path is left
 // empty, and the extraction then fails as a file name too long (206).
 DWORD GetPackagePath(PackageLocation* location, VersionCache* cache);
-
-// Checks the folder that holds the file at path and the levels above it, up
-// to kCheckedFolderLevels (the data folder and the chain's own), stopping
-// before a drive ("C:"). 0, or the first folder's error: missing, not a
-// folder (267), or a reparse point (1920).
-DWORD CheckFolderChain(const char* path);
 
 }  // namespace kova

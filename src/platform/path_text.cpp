@@ -37,17 +37,6 @@ bool ToWide(const char* text, WCHAR* wide, size_t cap) {
 }
 
 bool FromWide(const WCHAR* wide, char* text, size_t cap) {
-  // A high surrogate (D800-DBFF) must be followed by a low one (DC00-DFFF),
-  // and a low one preceded by a high one.
-  for (const WCHAR* c = wide; *c != L'\0'; ++c) {
-    if (static_cast<unsigned>(*c - 0xD800) < 0x800) {
-      if (*c >= 0xDC00 || static_cast<unsigned>(c[1] - 0xDC00) >= 0x400) {
-        text[0] = '\0';
-        return false;
-      }
-      ++c;
-    }
-  }
   const int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, static_cast<int>(cap), nullptr,
                                     nullptr);
   if (n == 0 && cap != 0) text[0] = '\0';

@@ -34,9 +34,10 @@ bool UsesWidePaths();
 // text (UTF-8) as UTF-16 into wide[cap]; false when it does not fit or is no
 // valid UTF-8 (nothing is ever replaced by a stand-in character).
 bool ToWide(const char* text, WCHAR* wide, size_t cap);
-// wide as UTF-8 into text[cap]; false when it does not fit or holds a lone
-// surrogate (which has no UTF-8 form: a replacement would name another file).
-// text is empty on false.
+// wide as UTF-8 into text[cap]; false, with text empty, when it does not
+// fit. A lone surrogate, which no UTF-8 text can hold, becomes U+FFFD: a
+// name that then opens nothing, or another file, which the final-path and
+// identity checks refuse.
 bool FromWide(const WCHAR* wide, char* text, size_t cap);
 
 // True when path is short enough for the path calls: at most MAX_PATH - 1
