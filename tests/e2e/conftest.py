@@ -219,15 +219,19 @@ class EngineStandIn:
         wine.reg_add(INSTALLER_KEY, "InstallerLocation", r"C:\standin")
         self.path = r"C:\standin\msiexec.exe"
 
-    def script(self, exit_codes, statuses=()):
+    def script(self, exit_codes, statuses=(), sleeps=()):
         """Exit codes per run (the last repeats), and per run the InstallStatus
-        the "package" leaves behind (None: none)."""
+        the "package" leaves behind (None: none) and the milliseconds it takes
+        after recording (None: none)."""
         (self.folder / "standin-exitcodes.txt").write_text("".join(f"{c}\n" for c in exit_codes))
-        (self.folder / "standin-status.txt").write_text(
-            "".join(f"{'-' if s is None else s}\n" for s in statuses))
+        for name, lines in (("status", statuses), ("sleep", sleeps)):
+            (self.folder / f"standin-{name}.txt").write_text(
+                "".join(f"{'-' if s is None else s}\n" for s in lines))
 
     def runs(self):
-        """Per engine run: a dict of what it recorded (cmdline, Country, PostStatusUrl)."""
+        """Per engine run: a dict of what it recorded (cmdline, package,
+        Country, PostStatusUrl). The command line is the wide one in UTF-8; the
+        Policy values are their bytes as stored."""
         record = self.folder / "standin-record.txt"
         if not record.exists():
             return []
@@ -238,6 +242,7 @@ class EngineStandIn:
                 continue
             if key == "cmdline":
                 runs.append({})
+                value = value.encode("latin-1").decode("utf-8")
             runs[-1][key] = None if value == "<missing>" else value
         return runs
 
@@ -248,6 +253,14 @@ class EngineStandIn:
         """Per engine run, the wall clock in Unix milliseconds at its start."""
         starts = self.folder / "standin-starts.txt"
         return [int(line) for line in starts.read_text().split()] if starts.exists() else []
+
+
+def package_digest(data):
+    """What the stand-in records of the package it read: size and FNV-1a 64."""
+    digest = 0xcbf29ce484222325
+    for byte in data:
+        digest = (digest ^ byte) * 0x100000001b3 & 0xFFFFFFFFFFFFFFFF
+    return f"{len(data)}:{digest:016x}"
 
 
 def engine_command_line(wine, standin):

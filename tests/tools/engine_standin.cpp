@@ -5,9 +5,15 @@
 //   standin-exitcodes.txt  exit codes for run 1, 2, ... (the last one repeats; default 0)
 //   standin-status.txt     per run, a text the "package" leaves in the vendor
 //                          key's InstallStatus; "-" or no line: none
-//   standin-record.txt     appended per run: "cmdline=<its command line>", then
-//                          "Country=..." and "PostStatusUrl=..." as the Policy
-//                          key held them ("<missing>" when absent)
+//   standin-sleep.txt      per run, milliseconds to wait after recording, as
+//                          a long install would ("-" or no line: none)
+//   standin-record.txt     appended per run: "cmdline=<its command line>" (the
+//                          wide one, in UTF-8), "package=<size>:<FNV-1a 64 in
+//                          hex>" of the file named after /i as the engine opens
+//                          it ("<missing>" without /i, "<error N>" when it
+//                          cannot be opened), then "Country=..." and
+//                          "PostStatusUrl=..." as the Policy key held them
+//                          ("<missing>" when absent)
 //   standin-starts.txt     appended per run: the wall clock in Unix
 //                          milliseconds at its start (for the benchmark)
 //   standin-runs.txt       the number of runs so far
@@ -16,6 +22,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -76,6 +83,37 @@ void RecordPolicyValue(FILE* out, HKEY policy, const char* name) {
   std::fprintf(out, "\n");
 }
 
+// What the engine reads: the file named by the quoted path after " /i ",
+// opened as the engine opens a package (following links, other readers
+// only), recorded as its size and FNV-1a 64 digest.
+void RecordPackage(FILE* out, const wchar_t* command_line) {
+  const wchar_t* start = std::wcsstr(command_line, L" /i \"");
+  if (start != nullptr) start += 5;
+  const wchar_t* end = start != nullptr ? std::wcschr(start, L'"') : nullptr;
+  static wchar_t path[32768];
+  if (end == nullptr || end - start >= 32768) {
+    std::fprintf(out, "package=<missing>\n");
+    return;
+  }
+  std::wmemcpy(path, start, end - start);
+  path[end - start] = L'\0';
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    std::fprintf(out, "package=<error %lu>\n", GetLastError());
+    return;
+  }
+  unsigned long long size = 0, hash = 0xcbf29ce484222325ull;
+  static unsigned char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got != 0) {
+    for (DWORD i = 0; i < got; ++i) hash = (hash ^ buffer[i]) * 0x100000001b3ull;
+    size += got;
+  }
+  CloseHandle(file);
+  std::fprintf(out, "package=%llu:%016llx\n", size, hash);
+}
+
 }  // namespace
 
 int main() {
@@ -96,7 +134,13 @@ int main() {
   }
   Beside("standin-record.txt", path, sizeof path);
   if (FILE* f = std::fopen(path, "ab")) {
-    std::fprintf(f, "cmdline=%s\n", GetCommandLineA());
+    const wchar_t* command_line = GetCommandLineW();
+    static char utf8[3 * 32768];
+    if (WideCharToMultiByte(CP_UTF8, 0, command_line, -1, utf8, sizeof utf8, nullptr, nullptr) == 0) {
+      utf8[0] = '\0';
+    }
+    std::fprintf(f, "cmdline=%s\n", utf8);
+    RecordPackage(f, command_line);
     HKEY policy = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\KovaSoft\\Kova Update\\Policy", 0, KEY_READ,
                       &policy) != ERROR_SUCCESS) {
@@ -118,6 +162,11 @@ int main() {
                      static_cast<DWORD>(std::strlen(status) + 1));
       RegCloseKey(vendor);
     }
+  }
+
+  char wait[64];
+  if (ScriptLine("standin-sleep.txt", run, false, wait, sizeof wait) && std::strcmp(wait, "-") != 0) {
+    Sleep(static_cast<DWORD>(std::strtoul(wait, nullptr, 10)));
   }
 
   char code[64];
