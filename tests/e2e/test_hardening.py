@@ -127,8 +127,13 @@ def test_a_silent_install_never_asks_for_proxy_credentials(wine, standin, simula
 def test_two_installs_logging_at_once_both_write_whole_entries(wine, standin, simulator):
     # The second exe runs as on XP, so its package goes to another folder and
     # both installs get as far as their reports, which are answered together.
+    # One run at a time per session holds for one version only: the second
+    # exe stands for another version of the bootstrapper, with a run guard of
+    # its own name ("Local\krt-s" for "Local\krt1.6.0_07").
     second = wine.workdir / "krt-second.exe"
-    shutil.copy(BIN / PRODUCT, second)
+    image = (BIN / PRODUCT).read_bytes()
+    assert image.count(b"Local\\%s%s\0") == 1
+    second.write_bytes(image.replace(b"Local\\%s%s\0", b"Local\\%s-s\0"))
     wine.set_version("winxp", exe=second.name)
     standin.script([1603])
     # Wine's append-only writes are not atomic across processes (measured:
