@@ -39,7 +39,8 @@ struct NetworkStep {
   ProcessState state;
 };
 
-// The labels of the run's own fatal errors (see fatal_message.h).
+// The label of the fatal error of a run that finds another at work (see
+// fatal_message.h).
 constexpr char kRunGuardLabel[] = "CreateMutex ";
 
 NetworkStep* StepOf(DeadlineJob* job) { return reinterpret_cast<NetworkStep*>(job); }
@@ -82,7 +83,6 @@ bool RunNetworkStep(void (*run)(DeadlineJob*), ProcessState* state, NetworkDialo
   return fetched;
 }
 
-
 // True when another run of this bootstrapper in this session holds the
 // guard. The guard is then left alone; otherwise this run holds it until the
 // process ends. A system that cannot make the guard (one without session
@@ -93,7 +93,8 @@ bool IsAnotherRunActive() {
   // any other user of the machine to block every install on it.
   char name[32];
   TextFormat(name, sizeof name, "Local\\%s%s", kRuntimeShortName, kRuntimeVersion);
-  CreateMutexA(nullptr, FALSE, name);  // held, unnamed in the code, until the process ends
+  // The handle is never closed: the guard is held until the process ends.
+  CreateMutexA(nullptr, FALSE, name);
   // Another run's guard: it exists already, or (made with other rights) it
   // exists and cannot be opened. A new guard leaves the error 0.
   const DWORD error = GetLastError();

@@ -9,8 +9,9 @@
 namespace {
 
 // The argument vector that the start-up below has msvcrt split from the
-// command line by the standard rules: count and strings (path texts). (Kept here rather
-// than read from msvcrt's __argc and __argv, which are two more imports.)
+// command line by the standard rules: count and strings (path texts). (Kept
+// here rather than read from msvcrt's __argc and __argv, which are two more
+// imports.)
 int g_argc = 0;
 char** g_argv = nullptr;
 
@@ -34,8 +35,8 @@ extern "C" int __cdecl __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** env
                                       int expand_wildcards, StartupInfo* info);
 
 // The wide argument vector as path texts (UTF-8), in blocks that live as
-// long as the process. An argument without a UTF-8 form (a lone surrogate)
-// is null, which the translation skips; no argument is ever changed.
+// long as the process. An argument that cannot be converted is null, which
+// the translation skips.
 char** ToPathTexts(int argc, wchar_t** wide) {
   auto** argv = static_cast<char**>(LocalAlloc(LMEM_ZEROINIT, (argc + 1) * sizeof(char*)));
   for (int i = 0; argv != nullptr && i < argc; ++i) {

@@ -18,11 +18,12 @@ BOOL WINAPI ForwardInternetCloseHandle(HINTERNET handle) {
 }
 
 const OsSeam kRealOs = {
-    ::GetVersionExA,   ::GetUserDefaultLangID, ::GetThreadLocale, ::GetTickCount,
-    ::GetLocalTime,    ::GetCurrentProcessId,  ::LoadLibraryExA,  ::GetProcAddress,
-    ::FreeLibrary,     ::CreateFileA,          ::CreateFileW,     ::WriteFile,
-    ::CloseHandle,     ::CreateProcessA,       ::CreateProcessW,  ::MessageBoxA,          ::RegCreateKeyExA,  ::RegSetValueExA,
-    ForwardInternetErrorDlg, ForwardInternetCloseHandle, ::GetSystemTimeAsFileTime,
+    ::GetVersionExA,       ::GetUserDefaultLangID,  ::GetThreadLocale,  ::GetTickCount,
+    ::GetLocalTime,        ::GetCurrentProcessId,   ::LoadLibraryExA,   ::GetProcAddress,
+    ::FreeLibrary,         ::CreateFileA,           ::CreateFileW,      ::WriteFile,
+    ::CloseHandle,         ::CreateProcessA,        ::CreateProcessW,   ::MessageBoxA,
+    ::RegCreateKeyExA,     ::RegSetValueExA,        ForwardInternetErrorDlg,
+    ForwardInternetCloseHandle, ::GetSystemTimeAsFileTime,
 };
 
 OsSeam g_os = kRealOs;

@@ -74,8 +74,9 @@ BOOL DeletePath(const char* path) {
   if (g_ansi_paths) return DeleteFileA(path);
   // Through a handle opened for deletion on close, the name itself (never a
   // link's target), as DeleteFileW would.
-  FileHandle file(OpenPath(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT));
+  const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  FileHandle file(OpenPath(path, DELETE, kShareAll, OPEN_EXISTING,
+                           FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT));
   return file.IsOpen();
 }
 
@@ -102,10 +103,13 @@ size_t ReadSystemPath(const char* name, char* text) {
   }
   WCHAR wide_name[16];
   WCHAR wide[MAX_PATH];
-  return TakeSystemPath(name == nullptr ? GetWindowsDirectoryW(wide, MAX_PATH)
-                        : ToWide(name, wide_name, 16) ? GetEnvironmentVariableW(wide_name, wide, MAX_PATH)
-                                                      : 0,
-                        wide, text);
+  DWORD n = 0;
+  if (name == nullptr) {
+    n = GetWindowsDirectoryW(wide, MAX_PATH);
+  } else if (ToWide(name, wide_name, 16)) {
+    n = GetEnvironmentVariableW(wide_name, wide, MAX_PATH);
+  }
+  return TakeSystemPath(n, wide, text);
 }
 
 size_t ReadTempFolder(char* text) {

@@ -35,17 +35,18 @@ bool UsesWidePaths();
 // valid UTF-8 (nothing is ever replaced by a stand-in character).
 bool ToWide(const char* text, WCHAR* wide, size_t cap);
 // wide as UTF-8 into text[cap]; false, with text empty, when it does not
-// fit. A lone surrogate, which no UTF-8 text can hold, becomes U+FFFD: a
-// name that then opens nothing, or another file, which the final-path and
-// identity checks refuse.
+// fit. A lone surrogate, which no UTF-8 text can hold, comes out as a stand-in
+// (U+FFFD; bytes ToWide refuses before Vista): a name that then opens
+// nothing, or another file, which the final-path and identity checks refuse.
 bool FromWide(const WCHAR* wide, char* text, size_t cap);
 
 // True when path is short enough for the path calls: at most MAX_PATH - 1
 // UTF-16 units (wide route) or bytes (ANSI route).
 bool FitsPath(const char* path);
 
-// The path calls on a path text. A path that does not fit gives the error
-// ERROR_FILENAME_EXCED_RANGE (GetLastError), as the system would.
+// The path calls on a path text. A path with no wide form of at most
+// MAX_PATH units fails with the conversion's error (GetLastError), and the
+// system is not called.
 HANDLE OpenPath(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
 DWORD PathAttributes(const char* path);  // INVALID_FILE_ATTRIBUTES on failure
 BOOL MakeFolder(const char* path);

@@ -111,8 +111,10 @@ TEST(RunAndWait, ReturnsTheEnginesExitCodeUnchanged) {
     std::vector<char> writable(line.begin(), line.end());
     writable.push_back('\0');
     EXPECT_EQ(RunAndWait(writable.data(), ProcessState{}), static_cast<int32_t>(code));
-    // Reporting is off: PostStatusUrl is deleted before each start, Country left alone.
-    expected_record += "cmdline=" + line + "\nCountry=<missing>\nPostStatusUrl=<missing>\n";
+    // Reporting is off: PostStatusUrl is deleted before each start, Country
+    // left alone. (There is no package to read.)
+    expected_record += "cmdline=" + line +
+                       "\npackage=<error 2>\nCountry=<missing>\nPostStatusUrl=<missing>\n";
   }
   std::string record;
   ASSERT_TRUE(test::ReadWholeFile(scratch.File("standin-record.txt"), &record));

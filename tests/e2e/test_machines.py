@@ -14,7 +14,8 @@ ERROR_DISK_FULL = 112
 
 
 def trace_every_message_box(wine):
-    wine.reg_add(r"HKCU\Software\Wine\Debug", "RelayInclude", "user32.MessageBoxA;user32.MessageBoxW")
+    wine.reg_add(r"HKCU\Software\Wine\Debug", "RelayInclude",
+                 "user32.MessageBoxA;user32.MessageBoxW")
     return {"WINEDEBUG": "-all,+relay"}
 
 
@@ -63,7 +64,8 @@ def read_only_leftover(wine, request):
 
 
 # What the machine holds; the exit code (0: the engine reads the package carried).
-MACHINES = {"full disk": (small_drive, ERROR_DISK_FULL), "read-only leftover": (read_only_leftover, 0)}
+MACHINES = {"full disk": (small_drive, ERROR_DISK_FULL),
+            "read-only leftover": (read_only_leftover, 0)}
 
 
 @pytest.mark.parametrize("prepare, expected", MACHINES.values(), ids=MACHINES)

@@ -136,7 +136,8 @@ int main() {
   if (FILE* f = std::fopen(path, "ab")) {
     const wchar_t* command_line = GetCommandLineW();
     static char utf8[3 * 32768];
-    if (WideCharToMultiByte(CP_UTF8, 0, command_line, -1, utf8, sizeof utf8, nullptr, nullptr) == 0) {
+    if (WideCharToMultiByte(CP_UTF8, 0, command_line, -1, utf8, sizeof utf8, nullptr,
+                            nullptr) == 0) {
       utf8[0] = '\0';
     }
     std::fprintf(f, "cmdline=%s\n", utf8);
@@ -165,7 +166,8 @@ int main() {
   }
 
   char wait[64];
-  if (ScriptLine("standin-sleep.txt", run, false, wait, sizeof wait) && std::strcmp(wait, "-") != 0) {
+  if (ScriptLine("standin-sleep.txt", run, false, wait, sizeof wait) &&
+      std::strcmp(wait, "-") != 0) {
     Sleep(static_cast<DWORD>(std::strtoul(wait, nullptr, 10)));
   }
 
