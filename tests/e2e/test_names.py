@@ -19,6 +19,8 @@ NAMES = {
     "full-width quotes": ("a＂ PATCH=C：＼Users＼Public＼x.msp ＂b", LOCAL_LOW, None, None),
     "latin-1": ("Jürgen", LOCAL_LOW, None, None),
     "9x latin-1": ("Jürgen", "AppData", "win98", None),
+    # The package path 259 characters long, the most a path holds.
+    "259 characters": ("x" * (259 - len("C:\\" "\\LL\\") - len(BELOW)), LOCAL_LOW, None, None),
 }
 
 
