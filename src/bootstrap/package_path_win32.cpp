@@ -66,6 +66,10 @@ DWORD GetPackagePath(PackageLocation* location, VersionCache* cache) {
   if (error == 0 && final_paths) {
     error = GetFolderFinalPath(calls, path, TextLength(path), expected);
     if (error == 0) error = CheckLocalDisk(expected);
+    // A drive's root ("D:\") as the data folder: the chain adds its own
+    // backslash.
+    const size_t length = TextLength(expected);
+    if (length > 0 && expected[length - 1] == '\\') expected[length - 1] = '\0';
   }
   size_t folder_length = 0;
   for (int step = 0; step < kPackagePathSteps; ++step) {
