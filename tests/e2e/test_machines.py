@@ -8,15 +8,10 @@ import pytest
 
 from conftest import BIN, PACKAGE_REL, PRODUCT, engine_command_line, package_digest
 from test_hardening import LOCAL_LOW, USER_SHELL_FOLDERS, sample_package
+from test_install import relay_message_boxes, trace_message_boxes
 
 ERROR_INSTALL_ALREADY_RUNNING = 1618
 ERROR_DISK_FULL = 112
-
-
-def trace_every_message_box(wine):
-    wine.reg_add(r"HKCU\Software\Wine\Debug", "RelayInclude",
-                 "user32.MessageBoxA;user32.MessageBoxW")
-    return {"WINEDEBUG": "-all,+relay"}
 
 
 def test_a_second_instance_ends_with_1618_and_leaves_the_first_alone(wine, standin):
@@ -28,12 +23,12 @@ def test_a_second_instance_ends_with_1618_and_leaves_the_first_alone(wine, stand
     while time.monotonic() < deadline and not standin.runs():
         time.sleep(0.05)
     assert standin.runs(), "the first install's engine never started"
-    second = wine.run_exe(BIN / PRODUCT, "/s", extra_env=trace_every_message_box(wine))
-    boxes = wine.last_stderr.count("Call user32.MessageBox")
+    second = wine.run_exe(BIN / PRODUCT, "/s", extra_env=trace_message_boxes(wine))
+    boxes = relay_message_boxes(wine.last_stderr)
     # Still alive, so last_stderr is the second's, and its engine ran throughout.
     assert thread.is_alive()
     thread.join(120)
-    assert (second, boxes) == (ERROR_INSTALL_ALREADY_RUNNING, 0)
+    assert (second, boxes) == (ERROR_INSTALL_ALREADY_RUNNING, [])
     runs = standin.runs()
     assert (first["code"], len(runs)) == (0, 1)
     assert runs[0]["package"] == package_digest(sample_package())
