@@ -8,7 +8,6 @@
 #include "platform/os_seam.h"
 #include "platform/path_text.h"
 #include "product/product.h"
-#include "text/bounded_text.h"
 
 namespace kova {
 
@@ -158,9 +157,9 @@ Extraction ExtractResourceToFile(HMODULE module, int resource_id, const PackageL
     return Failure(kCreateLabel, ERROR_FILENAME_EXCED_RANGE);
   }
   DWORD error = folder_error;
-  // The folder is known by its final path, taken once from a handle, and
-  // every file below it is checked against that by its own handle: a link
-  // planted after the check bends nothing unseen.
+  // location.file was composed from the package folder's final path, taken
+  // once from a handle; every file below it is checked against that by its
+  // own handle: a link planted after the check bends nothing unseen.
   const HandlePathFunctions calls = LookUpHandlePathFunctions();
   // Whatever is at the name goes first, then the file is made anew.
   if (error == 0) error = RemoveStalePackage(calls, location);

@@ -19,6 +19,17 @@ bool g_ansi_paths = false;
 // ERROR_NO_UNICODE_TRANSLATION), and the call is not made.
 bool WidePathOf(const char* path, WCHAR* wide) { return ToWide(path, wide, MAX_PATH); }
 
+// Finishes a path the system gave: n is the length it reported, or the size
+// it would need (MAX_PATH or more) when it did not fit; wide, when set,
+// holds it and becomes text.
+size_t TakeSystemPath(DWORD n, const WCHAR* wide, char* text) {
+  if (n == 0 || n >= MAX_PATH || (wide != nullptr && !FromWide(wide, text, kPathTextSize))) {
+    text[0] = '\0';
+    return 0;
+  }
+  return TextLength(text);
+}
+
 }  // namespace
 
 void ChoosePathRoute() {
@@ -79,21 +90,6 @@ BOOL DeletePath(const char* path) {
                            FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT));
   return file.IsOpen();
 }
-
-namespace {
-
-// Finishes a path the system gave: n is the length it reported, or the size
-// it would need (MAX_PATH or more) when it did not fit; wide, when set,
-// holds it and becomes text.
-size_t TakeSystemPath(DWORD n, const WCHAR* wide, char* text) {
-  if (n == 0 || n >= MAX_PATH || (wide != nullptr && !FromWide(wide, text, kPathTextSize))) {
-    text[0] = '\0';
-    return 0;
-  }
-  return TextLength(text);
-}
-
-}  // namespace
 
 size_t ReadSystemPath(const char* name, char* text) {
   if (g_ansi_paths) {

@@ -93,6 +93,14 @@ class UserDataFolderTest : public ::testing::Test {
     SetEnvironmentVariableA("USERPROFILE", saved_profile_.empty() ? nullptr
                                                                   : saved_profile_.c_str());
   }
+  // The data folder as XP finds it without shfolder.dll or shell32's
+  // export: the profile folder, which is folder.
+  void UseProfileAsDataFolder(const std::string& folder) {
+    SetEnvironmentVariableA("USERPROFILE", folder.c_str());
+    version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
+    g_ledger.missing_library = "shfolder.dll";
+    g_ledger.missing_export = "SHGetSpecialFolderPathW";
+  }
   std::string Folder() {
     char path[kPathTextSize];
     std::memset(path, '#', sizeof path);
@@ -207,10 +215,7 @@ TEST_F(UserDataFolderTest, FallbacksWhenLibrariesOrExportsAreMissing) {
 
 TEST_F(UserDataFolderTest, PackagePathCreatesTheFolderChain) {
   ScratchFolder scratch;
-  SetEnvironmentVariableA("USERPROFILE", scratch.Path().c_str());
-  version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
-  g_ledger.missing_library = "shfolder.dll";
-  g_ledger.missing_export = "SHGetSpecialFolderPathW";
+  UseProfileAsDataFolder(scratch.Path());
   PackageLocation location;
   EXPECT_EQ(GetPackagePath(&location, &cache_), 0u);
   const std::string folder = scratch.Path() + "\\Orvo\\Kova\\krt1.6.0_07";
@@ -234,19 +239,13 @@ TEST_F(UserDataFolderTest, PackagePathTooLongIsLeftEmpty) {
   // (The folder itself is created, so it lives in the scratch folder.)
   ScratchFolder scratch;
   std::string long_folder = scratch.Path() + "\\" + std::string(229 - scratch.Path().size(), 'x');
-  SetEnvironmentVariableA("USERPROFILE", long_folder.c_str());
-  version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
-  g_ledger.missing_library = "shfolder.dll";
-  g_ledger.missing_export = "SHGetSpecialFolderPathW";
+  UseProfileAsDataFolder(long_folder);
   PackageLocation location;
   GetPackagePath(&location, &cache_);
   EXPECT_STREQ(location.path, "");
 }
 
 TEST_F(UserDataFolderTest, ThePackageFolderIsTheLocalDataFoldersOwn) {
-  version_.Set({VER_PLATFORM_WIN32_NT, 5, 1});
-  g_ledger.missing_library = "shfolder.dll";
-  g_ledger.missing_export = "SHGetSpecialFolderPathW";
   const struct {
     const char* name;
     Bend bend;
@@ -259,7 +258,7 @@ TEST_F(UserDataFolderTest, ThePackageFolderIsTheLocalDataFoldersOwn) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     ScratchFolder scratch;
-    SetEnvironmentVariableA("USERPROFILE", scratch.Path().c_str());
+    UseProfileAsDataFolder(scratch.Path());
     g_bend = c.bend;
     PackageLocation location;
     EXPECT_EQ(GetPackagePath(&location, &cache_), static_cast<DWORD>(ERROR_CANT_ACCESS_FILE));

@@ -125,7 +125,6 @@ const UrlCase kPostStatusCases[] = {
     {"http://stats.kovasoft.com?r=http://www.kova.com/", 1},
     {"http://stats.kova.com,x.kova.com/", 1},  // the URL proper ends at the comma
     {"http://geo.kovasoft.com", 0},            // the text test still applies
-    {"ftp://x.kova.com/", 0},
     {"http://evil.example/r?http://www.kova.com/", 0},
     {"http://evil.example\\.kova.com/r", 0},
     {"http://user@stats.kovasoft.com/post", 0},
